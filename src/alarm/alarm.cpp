@@ -1,0 +1,8 @@
+#include "alarm/alarm.h"
+
+#include "main/frmplayer.h"
+
+void alarms::Timer2Timeout(frmPlayer &) { }
+void alarms::countdownFieldChanged(frmPlayer &f) { f.blnAlarmEdited = true; }
+bool alarms::StartAlarmPlayback(frmPlayer &) { return false; }
+void alarms::ShowCurrentSong(frmPlayer &) { }

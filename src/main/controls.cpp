@@ -1,0 +1,60 @@
+#include "main/controls.h"
+
+#include <QApplication>
+#include <QPainter>
+
+PictureBox::PictureBox(QWidget *parent)
+    : QLabel(parent)
+{
+    setAlignment(Qt::AlignLeft | Qt::AlignTop);
+    setFocusPolicy(Qt::StrongFocus);
+}
+
+LineControl::LineControl(QWidget *parent, QPointF from, QPointF to)
+    : QWidget(parent)
+{
+    const QRectF box = QRectF(from, to).normalized();
+    setGeometry(box.toAlignedRect().adjusted(0, 0, 1, 1));
+    m_line = QLineF(from - geometry().topLeft(), to - geometry().topLeft());
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void LineControl::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(palette().color(QPalette::WindowText));
+    painter.drawLine(m_line);
+}
+
+ShapeControl::ShapeControl(QWidget *parent, const QColor &border)
+    : QWidget(parent)
+    , m_border(border)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void ShapeControl::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setPen(m_border);
+    painter.drawRect(rect().adjusted(0, 0, -1, -1));
+}
+
+QColor systemColour(int index)
+{
+    const QPalette palette = QApplication::palette();
+    switch (index) {
+    case 5:
+        return palette.color(QPalette::Base);
+    case 8:
+        return palette.color(QPalette::Text);
+    case 11:
+        return palette.color(QPalette::Midlight);
+    case 17:
+        return palette.color(QPalette::Disabled, QPalette::Text);
+    case 18:
+        return palette.color(QPalette::ButtonText);
+    default:
+        return palette.color(QPalette::WindowText);
+    }
+}

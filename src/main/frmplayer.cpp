@@ -1,0 +1,409 @@
+#include "main/frmplayer.h"
+
+#include "alarm/alarm.h"
+#include "browser/browser.h"
+#include "main/controls.h"
+#include "main/startup.h"
+#include "main/windowsizes.h"
+#include "playback/playback.h"
+#include "playlist/playlist.h"
+#include "platform/error.h"
+
+#include <QCloseEvent>
+#include <QMouseEvent>
+
+#include <map>
+
+namespace {
+
+constexpr int twipsPerPixel = 15;
+// The nominal frame around the client area: 45 at left, right and bottom, 285 on top.
+constexpr int frameWidthTwips = 90;
+constexpr int frameHeightTwips = 330;
+
+const QColor green(0, 255, 0);
+const QColor black(0, 0, 0);
+const QColor yellow(255, 255, 0);
+
+// How a control looks beyond the window system's defaults.
+enum Look : unsigned {
+    Plain = 0,
+    GreenOnBlack = 1 << 0, // background black, text green
+    BlackBackground = 1 << 1,
+    YellowArial = 1 << 2, // background yellow, Arial 8.25 point
+    WindowColours = 1 << 3, // background system colour 5, text system colour 8
+    InactiveBorder = 1 << 4, // background system colour 11
+    ButtonText = 1 << 5, // text system colour 18
+};
+
+// One row of the window's control table: positions and sizes in twips, relative to the
+// client area or, for the controls inside Frame1, to the frame. Tab -1: never takes focus.
+struct Row
+{
+    const char *name;
+    QString text;
+    QRect twips;
+    unsigned look;
+    int tab;
+};
+
+QRect toPixels(const QRect &twips)
+{
+    return { twips.x() / twipsPerPixel, twips.y() / twipsPerPixel,
+        twips.width() / twipsPerPixel, twips.height() / twipsPerPixel };
+}
+
+void applyLook(QWidget *w, unsigned look)
+{
+    QPalette p = w->palette();
+    auto paint = [&](const QColor &background, const QColor &text) {
+        for (auto role : { QPalette::Window, QPalette::Base, QPalette::Button })
+            p.setColor(role, background);
+        if (text.isValid())
+            for (auto role : { QPalette::WindowText, QPalette::Text, QPalette::ButtonText })
+                p.setColor(role, text);
+    };
+    if (look & GreenOnBlack)
+        paint(black, green);
+    if (look & BlackBackground)
+        paint(black, QColor());
+    if (look & YellowArial) {
+        paint(yellow, QColor());
+        w->setFont(QFont(QStringLiteral("Arial"), 8)); // 8.25 point
+        QFont f = w->font();
+        f.setPointSizeF(8.25);
+        w->setFont(f);
+    }
+    if (look & WindowColours)
+        paint(systemColour(5), systemColour(8));
+    if (look & InactiveBorder)
+        paint(systemColour(11), QColor());
+    if (look & ButtonText)
+        p.setColor(QPalette::WindowText, systemColour(18));
+    w->setPalette(p);
+    if (look & (GreenOnBlack | BlackBackground | WindowColours))
+        w->setAutoFillBackground(true);
+}
+
+// Caption, text or picture of each kind of control.
+void setText(QPushButton *w, const QString &t) { w->setText(t); }
+void setText(QLineEdit *w, const QString &t) { w->setText(t); }
+void setText(QLabel *w, const QString &t) { w->setText(t); }
+void setText(PictureBox *w, const QString &t) { w->setPixmap(QPixmap(t)); }
+void setText(QWidget *, const QString &) { }
+
+} // namespace
+
+frmPlayer::frmPlayer(Platform platform, QWidget *parent)
+    : QWidget(parent)
+    , m_platform(std::move(platform))
+{
+    setObjectName(QStringLiteral("frmPlayer"));
+    setWindowTitle(QStringLiteral("Wakewell of Your"));
+    setWindowIcon(QIcon(QStringLiteral(":/icons/wakewell.ico")));
+    setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
+        | Qt::WindowCloseButtonHint);
+    // A parentless tool window does not end the program when it closes, and
+    // setWindowFlags() clears this attribute: so it is set here, after the flags.
+    setAttribute(Qt::WA_QuitOnClose);
+    QPalette p = palette();
+    p.setColor(QPalette::Window, black);
+    p.setColor(QPalette::WindowText, black);
+    setPalette(p);
+    setAutoFillBackground(true);
+    setMouseTracking(true);
+    // The client area as laid out, until startup sets the window's size.
+    setFixedSize(12615 / twipsPerPixel, 3795 / twipsPerPixel);
+
+    createControls();
+    connectHandlers();
+    run([this] { mainwindow::Form_Load(*this); });
+    cmbDrives->setFocus();
+}
+
+frmPlayer::~frmPlayer() = default;
+
+void frmPlayer::createControls()
+{
+    std::map<int, QWidget *> tabOrder;
+    // Makes one control from its row: parent, name, geometry, look, text and focus order.
+    auto add = [&]<typename T>(T *w, const Row &row) {
+        w->setObjectName(QString::fromLatin1(row.name));
+        w->setGeometry(toPixels(row.twips));
+        applyLook(w, row.look);
+        setText(w, row.text);
+        if (row.tab >= 0)
+            tabOrder[row.tab] = w;
+        else
+            w->setFocusPolicy(Qt::NoFocus);
+        return w;
+    };
+    auto timer = [this](const char *name, int intervalMs, bool enabled) {
+        auto *t = new QTimer(this);
+        t->setObjectName(QString::fromLatin1(name));
+        t->setInterval(intervalMs);
+        if (enabled)
+            t->start();
+        return t;
+    };
+    auto line = [](QWidget *parent, const char *name, int x1, int y1, int x2, int y2) {
+        auto *l = new LineControl(parent, QPointF(x1, y1) / twipsPerPixel,
+            QPointF(x2, y2) / twipsPerPixel);
+        l->setObjectName(QString::fromLatin1(name));
+        return l;
+    };
+    QWidget *const f = this;
+    const QString none;
+
+    // clang-format off
+    Picture3 = add(new PictureBox(f),  {"Picture3", ":/pictures/picture3.jpg", {7320, 120, 5175, 3615}, Plain, 31});
+    Picture2 = add(new PictureBox(f),  {"Picture2", ":/pictures/picture2.bmp", {4680, 960, 1215, 495}, WindowColours, 30});
+    Picture1 = add(new PictureBox(f),  {"Picture1", ":/pictures/picture1.bmp", {600, 1440, 1215, 975}, Plain, 29});
+    Command2 = add(new QPushButton(f), {"Command2", "V", {3840, 120, 375, 255}, YellowArial, 28});
+    Command1 = add(new QPushButton(f), {"Command1", "Stop Song", {2880, 2640, 1455, 255}, Plain, 27});
+    Text1 = add(new QLineEdit(f),      {"Text1", none, {120, 0, 3735, 285}, GreenOnBlack, 22});
+    Text2 = add(new QLineEdit(f),      {"Text2", none, {3000, 720, 1215, 285}, GreenOnBlack, 21});
+    Text3 = add(new QLineEdit(f),      {"Text3", "0", {3000, 1200, 1215, 285}, GreenOnBlack, 20});
+    Text4 = add(new QLineEdit(f),      {"Text4", "0", {3000, 1560, 1215, 285}, GreenOnBlack, 19});
+    Option1 = add(new QRadioButton(f), {"Option1", none, {120, 720, 375, 255}, BlackBackground, 18});
+    Option2 = add(new QRadioButton(f), {"Option2", none, {120, 1200, 255, 255}, BlackBackground, 17});
+    Timer2 = timer("Timer2", 1000, true);
+    Text5 = add(new QLineEdit(f),      {"Text5", "0", {3000, 1920, 1215, 285}, GreenOnBlack, 16});
+    Timer1 = timer("Timer1", 3000, false);
+    Frame1 = add(new QGroupBox(f),     {"Frame1", none, {1680, 6960, 6495, 1005}, Plain, 7});
+    QWidget *const fr = Frame1;
+    slVolume = add(new QSlider(Qt::Horizontal, fr), {"slVolume", none, {4800, 360, 1455, 375}, Plain, 14});
+    cmdNext = add(new QPushButton(fr),  {"cmdNext", "Next", {3960, 600, 735, 255}, Plain, 13});
+    cmdBack = add(new QPushButton(fr),  {"cmdBack", "Back", {3120, 600, 735, 255}, Plain, 12});
+    cmdStop = add(new QPushButton(fr),  {"cmdStop", "Stop", {1800, 600, 735, 255}, Plain, 11});
+    cmdPause = add(new QPushButton(fr), {"cmdPause", "Pause", {960, 600, 735, 255}, Plain, 10});
+    cmdPlay = add(new QPushButton(fr),  {"cmdPlay", "Play", {120, 600, 735, 255}, Plain, 9});
+    txtSong = add(new QLineEdit(fr),    {"txtSong", none, {120, 240, 4575, 285}, InactiveBorder, 8});
+    Line3 = line(fr, "Line3", 5145, 330, 4905, 210);
+    Line2 = line(fr, "Line2", 4920, 330, 5160, 330);
+    Line1 = line(fr, "Line1", 4905, 210, 4905, 330);
+    lblHide = add(new QLabel(fr),       {"lblHide", ">>", {6240, 720, 210, 210}, ButtonText, 15});
+    cmdRemove = add(new QPushButton(f), {"cmdRemove", "Remove", {1560, 4440, 1215, 375}, Plain, 6});
+    cmdClear = add(new QPushButton(f),  {"cmdClear", "Clear", {2880, 4440, 1215, 375}, Plain, 5});
+    lstSelected = add(new QListWidget(f), {"lstSelected", none, {120, 4920, 6375, 255}, GreenOnBlack, 4});
+    cmdAdd = add(new QPushButton(f),    {"cmdAdd", "Add", {240, 4440, 1215, 375}, Plain, 3});
+    cmdUp = add(new QPushButton(f),     {"cmdUp", "Up", {2160, 2640, 495, 315}, BlackBackground, 2});
+    lstFiles = add(new QListWidget(f),  {"lstFiles", none, {120, 3000, 6375, 1425}, GreenOnBlack, 1});
+    cmbDrives = add(new QComboBox(f),   {"cmbDrives", none, {120, 2640, 1935, 315}, GreenOnBlack, 0});
+    Label1 = add(new QLabel(f), {"Label1", "sound alarm at: (ex. 3:34:00 PM)", {600, 720, 2415, 255}, GreenOnBlack, 26});
+    Label2 = add(new QLabel(f), {"Label2", "sound alarm in...               hours:", {600, 1200, 2415, 255}, GreenOnBlack, 25});
+    Label3 = add(new QLabel(f), {"Label3", "   minutes:", {2160, 1560, 735, 255}, GreenOnBlack, 24});
+    Shape1 = add(new ShapeControl(f, green), {"Shape1", none, {0, 1080, 4335, 1455}, Plain, -1});
+    Shape2 = add(new ShapeControl(f, green), {"Shape2", none, {0, 600, 4335, 495}, Plain, -1});
+    Label4 = add(new QLabel(f), {"Label4", "seconds:", {2280, 1920, 735, 255}, GreenOnBlack, 23});
+    // clang-format on
+
+    // Labels and the frame keep their place in the Tab column but never take the focus.
+    for (QWidget *w : std::initializer_list<QWidget *> { Frame1, lblHide, Label1, Label2, Label3, Label4 })
+        w->setFocusPolicy(Qt::NoFocus);
+    lblHide->setToolTip(QStringLiteral("Show/Hide files"));
+
+    txtSong->setReadOnly(true);
+    slVolume->setRange(0, 300);
+    slVolume->setValue(290);
+    lstFiles->setSelectionMode(QAbstractItemView::ExtendedSelection);
+    lstSelected->setSelectionMode(QAbstractItemView::SingleSelection);
+    cmbDrives->setEditable(true);
+    // Typed text never becomes a drive: the focus starts in this box, and a user who types
+    // an alarm time there and presses Enter must not create one.
+    cmbDrives->setInsertPolicy(QComboBox::NoInsert);
+    cmbDrives->setCompleter(nullptr);
+
+    QWidget *previous = nullptr;
+    for (const auto &[tab, w] : tabOrder) {
+        if (w->focusPolicy() == Qt::NoFocus)
+            continue;
+        if (previous)
+            setTabOrder(previous, w);
+        previous = w;
+    }
+}
+
+void frmPlayer::connectHandlers()
+{
+    // Each handled event, and the handler it runs; every other event is left alone.
+    auto on = [this](auto *sender, auto signal, void (*handler)(frmPlayer &)) {
+        connect(sender, signal, this, [this, handler] { run([this, handler] { handler(*this); }); });
+    };
+    connect(Timer2, &QTimer::timeout, this, &frmPlayer::Timer2Tick);
+    connect(Timer1, &QTimer::timeout, this, &frmPlayer::Timer1Tick);
+    on(Command2, &QPushButton::clicked, windowsizes::Command2Clicked);
+    for (QLineEdit *field : { Text3, Text4, Text5 })
+        on(field, &QLineEdit::textChanged, alarms::countdownFieldChanged);
+    on(cmbDrives, &QComboBox::activated, browser::cmbDrivesActivated);
+    on(lstFiles, &QListWidget::itemClicked, browser::lstFilesClicked);
+    on(cmdUp, &QPushButton::clicked, browser::cmdUpClicked);
+    on(cmdAdd, &QPushButton::clicked, playlist::cmdAddClicked);
+    on(cmdRemove, &QPushButton::clicked, playlist::cmdRemoveClicked);
+    on(cmdClear, &QPushButton::clicked, playlist::cmdClearClicked);
+    on(cmdPlay, &QPushButton::clicked, playback::cmdPlayClicked);
+    on(cmdPause, &QPushButton::clicked, playback::cmdPauseClicked);
+    on(cmdStop, &QPushButton::clicked, playback::cmdStopClicked);
+    on(cmdBack, &QPushButton::clicked, playback::cmdBackClicked);
+    on(cmdNext, &QPushButton::clicked, playback::cmdNextClicked);
+    on(Command1, &QPushButton::clicked, playback::Command1Clicked);
+    on(lstSelected, &QListWidget::itemDoubleClicked, playback::lstSelectedDoubleClicked);
+    on(slVolume, &QSlider::valueChanged, playback::slVolumeChanged);
+    // Picture1 and lblHide have no signals of their own: their mouse events come through
+    // eventFilter(), the window's own mouse moves through mouseMoveEvent().
+    Picture1->installEventFilter(this);
+    lblHide->installEventFilter(this);
+    lblHide->setMouseTracking(true);
+}
+
+void frmPlayer::Timer1Tick()
+{
+    run([this] { playback::Timer1Timeout(*this); });
+}
+
+void frmPlayer::Timer2Tick()
+{
+    run([this] { alarms::Timer2Timeout(*this); });
+}
+
+FileSystem &frmPlayer::fso()
+{
+    if (!m_fso)
+        m_fso = m_platform.createFileSystem();
+    return *m_fso;
+}
+
+MediaPlayer &frmPlayer::mpPlayer()
+{
+    if (!m_mpPlayer)
+        m_mpPlayer = m_platform.createMediaPlayer();
+    return *m_mpPlayer;
+}
+
+Collection &frmPlayer::colPlaylist()
+{
+    if (!m_colPlaylist)
+        m_colPlaylist = std::make_unique<Collection>();
+    return *m_colPlaylist;
+}
+
+void frmPlayer::releaseComponents()
+{
+    m_mpPlayer.reset();
+    m_colPlaylist.reset();
+    m_fso.reset();
+}
+
+void frmPlayer::EnablePlaylistButtons(bool enabled)
+{
+    for (QPushButton *button : { cmdAdd, cmdRemove, cmdClear })
+        button->setEnabled(enabled);
+}
+
+void frmPlayer::setTimer1Enabled(bool enabled)
+{
+    if (!enabled)
+        Timer1->stop();
+    else if (!Timer1->isActive())
+        Timer1->start();
+}
+
+int frmPlayer::outerWidth() const
+{
+    return width() * twipsPerPixel + frameWidthTwips;
+}
+
+int frmPlayer::outerHeight() const
+{
+    return height() * twipsPerPixel + frameHeightTwips;
+}
+
+void frmPlayer::setOuterWidth(int twips)
+{
+    setFixedWidth(qRound((twips - frameWidthTwips) / double(twipsPerPixel)));
+}
+
+void frmPlayer::setOuterHeight(int twips)
+{
+    setFixedHeight(qRound((twips - frameHeightTwips) / double(twipsPerPixel)));
+}
+
+void frmPlayer::run(const std::function<void()> &handler)
+{
+    try {
+        handler();
+    } catch (const WakewellError &e) {
+        report(e.description());
+    } catch (const std::exception &e) {
+        report(QString::fromLocal8Bit(e.what()));
+    }
+}
+
+void frmPlayer::report(const QString &text)
+{
+    m_pendingMessages.append(text);
+    // After the running handler has returned, and only once the window can show a box.
+    if (isVisible())
+        QTimer::singleShot(0, this, &frmPlayer::showNextMessage);
+}
+
+void frmPlayer::showNextMessage()
+{
+    if (m_messageBox || m_pendingMessages.isEmpty() || m_unloaded)
+        return;
+    auto *box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Wakewell"),
+        m_pendingMessages.takeFirst(), QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("messageBox"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setWindowModality(Qt::WindowModal);
+    connect(box, &QMessageBox::finished, this, [this] {
+        m_messageBox = nullptr;
+        QTimer::singleShot(0, this, &frmPlayer::showNextMessage);
+    });
+    m_messageBox = box;
+    // open() returns at once: no nested event loop, so no handler runs inside another.
+    box->open();
+}
+
+void frmPlayer::showEvent(QShowEvent *event)
+{
+    QWidget::showEvent(event);
+    QTimer::singleShot(0, this, &frmPlayer::showNextMessage);
+}
+
+void frmPlayer::closeEvent(QCloseEvent *event)
+{
+    if (!m_unloaded) {
+        m_unloaded = true;
+        run([this] { mainwindow::Form_Unload(*this); });
+    }
+    event->accept();
+}
+
+void frmPlayer::mouseMoveEvent(QMouseEvent *event)
+{
+    run([this] { windowsizes::formMouseMoved(*this); });
+    QWidget::mouseMoveEvent(event);
+}
+
+bool frmPlayer::eventFilter(QObject *watched, QEvent *event)
+{
+    const auto type = event->type();
+    if (watched == Picture1 && type == QEvent::MouseButtonRelease)
+        run([this] { windowsizes::Picture1Clicked(*this); });
+    if (watched != lblHide)
+        return QWidget::eventFilter(watched, event);
+    // A double click arrives as press, release, double click, release: the label takes a
+    // click and then a double click, and the release that ends a double click is no click.
+    if (type == QEvent::MouseButtonRelease && !m_lblHideDoubleClicked)
+        run([this] { windowsizes::lblHideClicked(*this); });
+    if (type == QEvent::MouseButtonRelease)
+        m_lblHideDoubleClicked = false;
+    if (type == QEvent::MouseButtonDblClick) {
+        m_lblHideDoubleClicked = true;
+        run([this] { windowsizes::lblHideClicked(*this); });
+    }
+    if (type == QEvent::MouseMove)
+        run([this] { windowsizes::lblHideMouseMoved(*this); });
+    return QWidget::eventFilter(watched, event);
+}

@@ -1,0 +1,36 @@
+#include "platform/filesystem.h"
+
+#include <QRegularExpression>
+
+std::optional<FileSystem::Folder> FileSystem::Folder::ParentFolder() const
+{
+    if (Name.isEmpty())
+        return std::nullopt;
+    return drivepath::folderAt(Path.left(Path.lastIndexOf(u'\\')));
+}
+
+QString drivepath::fileName(const QString &path)
+{
+    return path.mid(path.lastIndexOf(u'\\') + 1);
+}
+
+QString drivepath::join(const QString &folderPath, const QString &name)
+{
+    return folderPath.endsWith(u'\\') ? folderPath + name : folderPath + u'\\' + name;
+}
+
+std::optional<FileSystem::Folder> drivepath::folderAt(const QString &path)
+{
+    static const QRegularExpression form(QStringLiteral(R"(^([A-Za-z]:)((?:\\[^\\]+)*)\\?$)"));
+    const auto match = form.match(path);
+    if (!match.hasMatch())
+        return std::nullopt;
+    const QString drive = match.captured(1).toUpper();
+    const QString below = match.captured(2);
+    const QStringList parts = below.split(u'\\', Qt::SkipEmptyParts);
+    if (parts.contains(QStringLiteral(".")) || parts.contains(QStringLiteral("..")))
+        return std::nullopt;
+    if (below.isEmpty())
+        return FileSystem::Folder { drive + u'\\', QString() };
+    return FileSystem::Folder { drive + below, parts.last() };
+}

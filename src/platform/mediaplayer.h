@@ -1,0 +1,30 @@
+#pragma once
+
+#include <QString>
+
+// All that the window asks of a media player. Paths are in drive form (C:\Music\a.mp3).
+class MediaPlayer
+{
+public:
+    // What PlayState() reads: Stopped also once a song has played to its end, and once a
+    // song could not be opened or played; Paused while paused and only then; Opening from
+    // Open() until the song plays or fails.
+    enum State { Stopped = 0, Paused = 1, Playing = 2, Opening = 3 };
+
+    virtual ~MediaPlayer() = default;
+
+    // Loads the song and starts it; replaces a song that plays. A file that cannot be
+    // played is no error: PlayState() reads Stopped once it has failed.
+    virtual void Open(const QString &path) = 0;
+    // Resumes a paused song where it stopped.
+    virtual void Play() = 0;
+    virtual void Pause() = 0;
+    // Harmless when nothing is open.
+    virtual void Stop() = 0;
+    virtual State PlayState() const = 0;
+    // Hundredths of a decibel: 0 is full level, -10000 silence; values outside are clamped.
+    virtual int Volume() const = 0;
+    virtual void SetVolume(int volume) = 0;
+    // False when the machine offers no audio output at all: then nothing would be heard.
+    virtual bool HasAudioOutput() const = 0;
+};

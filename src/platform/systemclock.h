@@ -1,0 +1,11 @@
+#pragma once
+
+#include "platform/clock.h"
+
+// The machine's clocks.
+class SystemClock final : public Clock
+{
+public:
+    QDateTime now() const override;
+    qint64 bootMs() const override;
+};

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "platform/mediaplayer.h"
+
+#include <QStringList>
+
+#include <algorithm>
+
+class FakeMediaPlayer;
+
+// What the fake player was asked, kept by the test so that it outlives the player: the
+// window releases its player at shutdown.
+struct PlayerRecord
+{
+    QStringList calls; // "Open C:\a.mp3", "Play", "Pause", "Stop", "Volume -660", "release"
+    QStringList opened;
+    int created = 0;
+    FakeMediaPlayer *live = nullptr;
+};
+
+// Records every call; the test acts out the rest (a song ending, a file that fails).
+class FakeMediaPlayer final : public MediaPlayer
+{
+public:
+    explicit FakeMediaPlayer(PlayerRecord &record)
+        : m_record(record)
+    {
+        ++m_record.created;
+        m_record.live = this;
+    }
+    ~FakeMediaPlayer() override
+    {
+        m_record.calls << QStringLiteral("release");
+        m_record.live = nullptr;
+    }
+
+    void Open(const QString &path) override
+    {
+        m_record.calls << QStringLiteral("Open ") + path;
+        m_record.opened << path;
+        state = unplayable.contains(path) ? Stopped : Playing;
+    }
+    void Play() override
+    {
+        m_record.calls << QStringLiteral("Play");
+        state = Playing;
+    }
+    void Pause() override
+    {
+        m_record.calls << QStringLiteral("Pause");
+        state = Paused;
+    }
+    void Stop() override
+    {
+        m_record.calls << QStringLiteral("Stop");
+        state = Stopped;
+    }
+    State PlayState() const override { return state; }
+    int Volume() const override { return volume; }
+    void SetVolume(int v) override
+    {
+        m_record.calls << QStringLiteral("Volume %1").arg(v);
+        volume = std::clamp(v, -10000, 0);
+        lastVolumeSet = v;
+    }
+    bool HasAudioOutput() const override { return audioOutput; }
+
+    // The song has played to its end.
+    void finishSong() { state = Stopped; }
+
+    State state = Stopped;
+    int volume = -600;
+    int lastVolumeSet = 0; // before clamping
+    bool audioOutput = true;
+    QStringList unplayable; // paths that read Stopped right after Open
+    PlayerRecord &m_record;
+};

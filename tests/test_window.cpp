@@ -1,0 +1,156 @@
+#include "fakes/windowtest.h"
+#include "main/controls.h"
+
+#include <QLabel>
+#include <QSignalSpy>
+
+// The window as startup leaves it, its controls, the focus order, and shutdown.
+class TestWindow : public QObject, public WindowTest
+{
+    Q_OBJECT
+
+private slots:
+    void init() { }
+    void cleanup() { stop(); }
+
+    void startupWithoutDrives()
+    {
+        start();
+        QCOMPARE(child<QComboBox>("cmbDrives")->count(), 0);
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Wakewell of Your"));
+    }
+
+    void startupListsDrivesInOrderWithNoneChosen()
+    {
+        m_fs.addDrive("C:");
+        m_fs.addDrive("E:");
+        m_fs.addDrive("D:", false);
+        start();
+        auto *drives = child<QComboBox>("cmbDrives");
+        QCOMPARE(drives->count(), 3);
+        QCOMPARE(drives->itemText(0), QStringLiteral("C:"));
+        QCOMPARE(drives->itemText(1), QStringLiteral("E:"));
+        QCOMPARE(drives->itemText(2), QStringLiteral("D:"));
+        QCOMPARE(drives->currentIndex(), -1);
+        QCOMPARE(drives->currentText(), QString());
+        QVERIFY(m_window->strDrive.isEmpty() && m_window->strFolder.isEmpty());
+    }
+
+    void startupState()
+    {
+        start();
+        QCOMPARE(m_window->outerWidth(), 4500);
+        QCOMPARE(m_window->outerHeight(), 2910);
+        QCOMPARE(m_window->size(), QSize(294, 172));
+        QVERIFY(child<QLineEdit>("Text1")->text().isEmpty());
+        for (const char *field : { "Text3", "Text4", "Text5" })
+            QCOMPARE(child<QLineEdit>(field)->text(), QStringLiteral("0"));
+        QVERIFY(!child<QRadioButton>("Option1")->isChecked());
+        QVERIFY(!child<QRadioButton>("Option2")->isChecked());
+        QVERIFY(child<QTimer>("Timer2")->isActive());
+        QVERIFY(!child<QTimer>("Timer1")->isActive());
+        QCOMPARE(child<QTimer>("Timer1")->interval(), 3000);
+        QVERIFY(child<QLineEdit>("txtSong")->isReadOnly());
+        QCOMPARE(child<QSlider>("slVolume")->value(), 290);
+        QCOMPARE(child<QLabel>("Label2")->text(),
+            QStringLiteral("sound alarm in...               hours:"));
+        QCOMPARE(child<QLabel>("lblHide")->toolTip(), QStringLiteral("Show/Hide files"));
+        for (const char *button : { "cmdAdd", "cmdRemove", "cmdClear" })
+            QVERIFY(child<QPushButton>(button)->isEnabled());
+        QCOMPARE(m_window->intSong, 0);
+        QVERIFY(!m_window->blnAlarmEdited);
+        QVERIFY(child<QWidget>("cmbDrives")->hasFocus());
+        // Frame1 lies below the client area.
+        QVERIFY(child<QWidget>("Frame1")->geometry().top() >= m_window->height());
+    }
+
+    // The player is asked for its volume and set once, from the slider's 290, before any
+    // song is opened.
+    void startupSetsVolumeOnce()
+    {
+        m_initialVolume = -100;
+        start();
+        QCOMPARE(m_record.calls, QStringList { "Volume -110" });
+        QCOMPARE(m_window->intVolume, -100);
+    }
+
+    void volumeTable_data()
+    {
+        QTest::addColumn<int>("base");
+        QTest::addColumn<int>("position");
+        QTest::addColumn<int>("expected");
+        QTest::newRow("right end") << -100 << 300 << -100;
+        QTest::newRow("initial") << -100 << 290 << -110;
+        QTest::newRow("150") << -100 << 150 << -250;
+        QTest::newRow("left end") << -100 << 0 << -400;
+        QTest::newRow("base 0") << 0 << 17 << 0;
+        QTest::newRow("half down to even") << -1 << 250 << -2;
+        QTest::newRow("half up to even") << -3 << 250 << -4;
+        QTest::newRow("default base") << -600 << 200 << -1200;
+    }
+
+    void volumeTable()
+    {
+        QFETCH(int, base);
+        QFETCH(int, position);
+        QFETCH(int, expected);
+        m_initialVolume = base;
+        start();
+        child<QSlider>("slVolume")->setValue(position);
+        QCOMPARE(player().lastVolumeSet, expected);
+        // Moving back sets exactly what the position set before.
+        child<QSlider>("slVolume")->setValue(290);
+        child<QSlider>("slVolume")->setValue(position);
+        QCOMPARE(player().lastVolumeSet, expected);
+    }
+
+    void startupVolumeOutOfRangeIsOverflow()
+    {
+        m_initialVolume = 40000;
+        start();
+        QTRY_COMPARE(messageText(), QStringLiteral("Overflow"));
+        // Startup ended at the failing step: the drive box was never filled.
+        QCOMPARE(m_record.calls, QStringList {});
+    }
+
+    void shutdownStopsOnceAndReleases()
+    {
+        start();
+        m_record.calls.clear();
+        m_window->close();
+        QCOMPARE(m_record.calls, (QStringList { "Stop", "release" }));
+        QCOMPARE(m_record.created, 1);
+    }
+
+    // Frame1 is off screen, yet Tab reaches txtSong and the transport buttons, and Space
+    // on a focused button clicks it.
+    void tabReachesTheTransportPanel()
+    {
+        start();
+        const QStringList expected { "cmbDrives", "lstFiles", "cmdUp", "cmdAdd", "lstSelected",
+            "cmdClear", "cmdRemove", "txtSong", "cmdPlay", "cmdPause", "cmdStop", "cmdBack",
+            "cmdNext", "slVolume" };
+        // The drive box's text field has the focus for the box: name the control.
+        auto focused = [] {
+            QWidget *w = QApplication::focusWidget();
+            while (w && w->objectName().isEmpty())
+                w = w->parentWidget();
+            return w ? w->objectName() : QString();
+        };
+        QStringList seen { focused() };
+        for (int i = 1; i < expected.size(); ++i) {
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+            seen << focused();
+        }
+        QCOMPARE(seen, expected);
+
+        auto *stop = child<QPushButton>("cmdStop");
+        stop->setFocus();
+        QSignalSpy clicked(stop, &QPushButton::clicked);
+        QTest::keyClick(stop, Qt::Key_Space);
+        QCOMPARE(clicked.count(), 1);
+    }
+};
+
+QTEST_MAIN(TestWindow)
+#include "test_window.moc"
