@@ -43,7 +43,7 @@ private slots:
         QCOMPARE(m_window->outerHeight(), 2910);
         QCOMPARE(m_window->size(), QSize(294, 172));
         QVERIFY(child<QLineEdit>("Text1")->text().isEmpty());
-        for (const char *field : { "Text3", "Text4", "Text5" })
+        for (const char *field : {"Text3", "Text4", "Text5"})
             QCOMPARE(child<QLineEdit>(field)->text(), QStringLiteral("0"));
         QVERIFY(!child<QRadioButton>("Option1")->isChecked());
         QVERIFY(!child<QRadioButton>("Option2")->isChecked());
@@ -53,9 +53,9 @@ private slots:
         QVERIFY(child<QLineEdit>("txtSong")->isReadOnly());
         QCOMPARE(child<QSlider>("slVolume")->value(), 290);
         QCOMPARE(child<QLabel>("Label2")->text(),
-            QStringLiteral("sound alarm in...               hours:"));
+                 QStringLiteral("sound alarm in...               hours:"));
         QCOMPARE(child<QLabel>("lblHide")->toolTip(), QStringLiteral("Show/Hide files"));
-        for (const char *button : { "cmdAdd", "cmdRemove", "cmdClear" })
+        for (const char *button : {"cmdAdd", "cmdRemove", "cmdClear"})
             QVERIFY(child<QPushButton>(button)->isEnabled());
         QCOMPARE(m_window->intSong, 0);
         QVERIFY(!m_window->blnAlarmEdited);
@@ -70,7 +70,7 @@ private slots:
     {
         m_initialVolume = -100;
         start();
-        QCOMPARE(m_record.calls, QStringList { "Volume -110" });
+        QCOMPARE(m_record.calls, QStringList {"Volume -110"});
         QCOMPARE(m_window->intVolume, -100);
     }
 
@@ -118,8 +118,21 @@ private slots:
         start();
         m_record.calls.clear();
         m_window->close();
-        QCOMPARE(m_record.calls, (QStringList { "Stop", "release" }));
+        QCOMPARE(m_record.calls, (QStringList {"Stop", "release"}));
         QCOMPARE(m_record.created, 1);
+    }
+
+    // The fixture's walk through the browser builds the playlist that playback reads.
+    void playlistBuiltByClicks()
+    {
+        m_fs.addDrive("C:");
+        m_fs.addFile("C:\\Music\\Rock\\a.mp3");
+        m_fs.addFile("C:\\Music\\Rock\\b.mp3");
+        start();
+        addToPlaylist("C:\\Music\\Rock", {"b.mp3", "a.mp3"});
+        QCOMPARE(playlistEntries(),
+                 (QStringList {"C:\\Music\\Rock\\a.mp3", "C:\\Music\\Rock\\b.mp3"}));
+        QCOMPARE(playlistRows(), (QStringList {"a.mp3", "b.mp3"}));
     }
 
     // Frame1 is off screen, yet Tab reaches txtSong and the transport buttons, and Space
@@ -127,9 +140,9 @@ private slots:
     void tabReachesTheTransportPanel()
     {
         start();
-        const QStringList expected { "cmbDrives", "lstFiles", "cmdUp", "cmdAdd", "lstSelected",
-            "cmdClear", "cmdRemove", "txtSong", "cmdPlay", "cmdPause", "cmdStop", "cmdBack",
-            "cmdNext", "slVolume" };
+        const QStringList expected {"cmbDrives", "lstFiles",  "cmdUp",   "cmdAdd",  "lstSelected",
+                                    "cmdClear",  "cmdRemove", "txtSong", "cmdPlay", "cmdPause",
+                                    "cmdStop",   "cmdBack",   "cmdNext", "slVolume"};
         // The drive box's text field has the focus for the box: name the control.
         auto focused = [] {
             QWidget *w = QApplication::focusWidget();
@@ -137,7 +150,7 @@ private slots:
                 w = w->parentWidget();
             return w ? w->objectName() : QString();
         };
-        QStringList seen { focused() };
+        QStringList seen {focused()};
         for (int i = 1; i < expected.size(); ++i) {
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
             seen << focused();

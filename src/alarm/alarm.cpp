@@ -3,6 +3,7 @@
 #include "main/frmplayer.h"
 
 void alarms::Timer2Timeout(frmPlayer &) { }
-void alarms::countdownFieldChanged(frmPlayer &f) { f.blnAlarmEdited = true; }
-bool alarms::StartAlarmPlayback(frmPlayer &) { return false; }
-void alarms::ShowCurrentSong(frmPlayer &) { }
+void alarms::countdownFieldChanged(frmPlayer &f)
+{
+    f.blnAlarmEdited = true;
+}

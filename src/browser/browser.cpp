@@ -1,7 +1,76 @@
 #include "browser/browser.h"
 
 #include "main/frmplayer.h"
+#include "platform/error.h"
 
-void browser::cmbDrivesActivated(frmPlayer &) { }
-void browser::lstFilesClicked(frmPlayer &) { }
-void browser::cmdUpClicked(frmPlayer &) { }
+namespace {
+
+// A folder entry of lstFiles is a full path; a file name never holds ":\".
+bool isFolderEntry(const QString &text)
+{
+    return text.contains(QStringLiteral(":\\"));
+}
+
+// Appends entries to lstFiles up to the most a 16-bit position can count; past that the
+// listing ends with "Overflow", and what was listed stays.
+void appendEntries(QListWidget &list, const QStringList &entries)
+{
+    const qsizetype room = Collection::maxCount - list.count();
+    list.addItems(entries.mid(0, room));
+    if (entries.size() > room)
+        throw WakewellError(errors::overflow);
+}
+
+// The listing step: the folder's files whose full path holds the filter (case kept, anywhere
+// in the path), by name; then its subfolders, by full path.
+void listFolder(frmPlayer &f, const FileSystem::Folder &folder, const QString &filter)
+{
+    QStringList files;
+    for (const FileSystem::File &file : f.fso().Files(folder))
+        if (file.Path.contains(filter, Qt::CaseSensitive))
+            files << file.Name;
+    appendEntries(*f.lstFiles, files);
+    QStringList folders;
+    for (const FileSystem::Folder &sub : f.fso().SubFolders(folder))
+        folders << sub.Path;
+    appendEntries(*f.lstFiles, folders);
+}
+
+} // namespace
+
+void browser::cmbDrivesActivated(frmPlayer &f)
+{
+    f.lstFiles->clear();
+    const QString drive = f.cmbDrives->currentText();
+    if (drive.isEmpty())
+        return;
+    f.strDrive = drive;
+    f.strFolder.clear();
+    if (f.fso().IsReady(drive))
+        listFolder(f, f.fso().RootFolder(drive), QStringLiteral("mp3"));
+    else
+        f.report(QStringLiteral("Drives not ready"));
+}
+
+void browser::lstFilesClicked(frmPlayer &f)
+{
+    if (f.lstFiles->selectedItems().size() > 1)
+        return;
+    const QListWidgetItem *current = f.lstFiles->currentItem();
+    if (!current || !isFolderEntry(current->text()))
+        return;
+    const FileSystem::Folder folder = f.fso().GetFolder(current->text());
+    f.lstFiles->clear();
+    f.strFolder += u'\\' + folder.Name;
+    listFolder(f, folder, QStringLiteral(".mp3"));
+}
+
+void browser::cmdUpClicked(frmPlayer &f)
+{
+    if (f.strDrive.isEmpty())
+        return;
+    const FileSystem::Folder shown = f.fso().GetFolder(f.strDrive + f.strFolder);
+    f.strFolder.truncate(qMax(0, f.strFolder.lastIndexOf(u'\\')));
+    f.lstFiles->clear();
+    listFolder(f, shown.ParentFolder().value_or(shown), QStringLiteral("mp3"));
+}

@@ -3,15 +3,13 @@
 #include <QApplication>
 #include <QPainter>
 
-PictureBox::PictureBox(QWidget *parent)
-    : QLabel(parent)
+PictureBox::PictureBox(QWidget *parent) : QLabel(parent)
 {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setFocusPolicy(Qt::StrongFocus);
 }
 
-LineControl::LineControl(QWidget *parent, QPointF from, QPointF to)
-    : QWidget(parent)
+LineControl::LineControl(QWidget *parent, QPointF from, QPointF to) : QWidget(parent)
 {
     const QRectF box = QRectF(from, to).normalized();
     setGeometry(box.toAlignedRect().adjusted(0, 0, 1, 1));
@@ -27,8 +25,7 @@ void LineControl::paintEvent(QPaintEvent *)
 }
 
 ShapeControl::ShapeControl(QWidget *parent, const QColor &border)
-    : QWidget(parent)
-    , m_border(border)
+    : QWidget(parent), m_border(border)
 {
     setAttribute(Qt::WA_TransparentForMouseEvents);
 }

@@ -5,9 +5,9 @@
 #include "main/controls.h"
 #include "main/startup.h"
 #include "main/windowsizes.h"
+#include "platform/error.h"
 #include "playback/playback.h"
 #include "playlist/playlist.h"
-#include "platform/error.h"
 
 #include <QCloseEvent>
 #include <QMouseEvent>
@@ -49,18 +49,18 @@ struct Row
 
 QRect toPixels(const QRect &twips)
 {
-    return { twips.x() / twipsPerPixel, twips.y() / twipsPerPixel,
-        twips.width() / twipsPerPixel, twips.height() / twipsPerPixel };
+    return {twips.x() / twipsPerPixel, twips.y() / twipsPerPixel, twips.width() / twipsPerPixel,
+            twips.height() / twipsPerPixel};
 }
 
 void applyLook(QWidget *w, unsigned look)
 {
     QPalette p = w->palette();
     auto paint = [&](const QColor &background, const QColor &text) {
-        for (auto role : { QPalette::Window, QPalette::Base, QPalette::Button })
+        for (auto role : {QPalette::Window, QPalette::Base, QPalette::Button})
             p.setColor(role, background);
         if (text.isValid())
-            for (auto role : { QPalette::WindowText, QPalette::Text, QPalette::ButtonText })
+            for (auto role : {QPalette::WindowText, QPalette::Text, QPalette::ButtonText})
                 p.setColor(role, text);
     };
     if (look & GreenOnBlack)
@@ -86,23 +86,34 @@ void applyLook(QWidget *w, unsigned look)
 }
 
 // Caption, text or picture of each kind of control.
-void setText(QPushButton *w, const QString &t) { w->setText(t); }
-void setText(QLineEdit *w, const QString &t) { w->setText(t); }
-void setText(QLabel *w, const QString &t) { w->setText(t); }
-void setText(PictureBox *w, const QString &t) { w->setPixmap(QPixmap(t)); }
+void setText(QPushButton *w, const QString &t)
+{
+    w->setText(t);
+}
+void setText(QLineEdit *w, const QString &t)
+{
+    w->setText(t);
+}
+void setText(QLabel *w, const QString &t)
+{
+    w->setText(t);
+}
+void setText(PictureBox *w, const QString &t)
+{
+    w->setPixmap(QPixmap(t));
+}
 void setText(QWidget *, const QString &) { }
 
 } // namespace
 
 frmPlayer::frmPlayer(Platform platform, QWidget *parent)
-    : QWidget(parent)
-    , m_platform(std::move(platform))
+    : QWidget(parent), m_platform(std::move(platform))
 {
     setObjectName(QStringLiteral("frmPlayer"));
     setWindowTitle(QStringLiteral("Wakewell of Your"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/wakewell.ico")));
     setWindowFlags(Qt::Tool | Qt::CustomizeWindowHint | Qt::WindowTitleHint
-        | Qt::WindowCloseButtonHint);
+                   | Qt::WindowCloseButtonHint);
     // A parentless tool window does not end the program when it closes, and
     // setWindowFlags() clears this attribute: so it is set here, after the flags.
     setAttribute(Qt::WA_QuitOnClose);
@@ -148,7 +159,7 @@ void frmPlayer::createControls()
     };
     auto line = [](QWidget *parent, const char *name, int x1, int y1, int x2, int y2) {
         auto *l = new LineControl(parent, QPointF(x1, y1) / twipsPerPixel,
-            QPointF(x2, y2) / twipsPerPixel);
+                                  QPointF(x2, y2) / twipsPerPixel);
         l->setObjectName(QString::fromLatin1(name));
         return l;
     };
@@ -199,7 +210,8 @@ void frmPlayer::createControls()
     // clang-format on
 
     // Labels and the frame keep their place in the Tab column but never take the focus.
-    for (QWidget *w : std::initializer_list<QWidget *> { Frame1, lblHide, Label1, Label2, Label3, Label4 })
+    for (QWidget *w :
+         std::initializer_list<QWidget *> {Frame1, lblHide, Label1, Label2, Label3, Label4})
         w->setFocusPolicy(Qt::NoFocus);
     lblHide->setToolTip(QStringLiteral("Show/Hide files"));
 
@@ -228,12 +240,13 @@ void frmPlayer::connectHandlers()
 {
     // Each handled event, and the handler it runs; every other event is left alone.
     auto on = [this](auto *sender, auto signal, void (*handler)(frmPlayer &)) {
-        connect(sender, signal, this, [this, handler] { run([this, handler] { handler(*this); }); });
+        connect(sender, signal, this,
+                [this, handler] { run([this, handler] { handler(*this); }); });
     };
     connect(Timer2, &QTimer::timeout, this, &frmPlayer::Timer2Tick);
     connect(Timer1, &QTimer::timeout, this, &frmPlayer::Timer1Tick);
     on(Command2, &QPushButton::clicked, windowsizes::Command2Clicked);
-    for (QLineEdit *field : { Text3, Text4, Text5 })
+    for (QLineEdit *field : {Text3, Text4, Text5})
         on(field, &QLineEdit::textChanged, alarms::countdownFieldChanged);
     on(cmbDrives, &QComboBox::activated, browser::cmbDrivesActivated);
     on(lstFiles, &QListWidget::itemClicked, browser::lstFilesClicked);
@@ -296,7 +309,7 @@ void frmPlayer::releaseComponents()
 
 void frmPlayer::EnablePlaylistButtons(bool enabled)
 {
-    for (QPushButton *button : { cmdAdd, cmdRemove, cmdClear })
+    for (QPushButton *button : {cmdAdd, cmdRemove, cmdClear})
         button->setEnabled(enabled);
 }
 
@@ -352,7 +365,7 @@ void frmPlayer::showNextMessage()
     if (m_messageBox || m_pendingMessages.isEmpty() || m_unloaded)
         return;
     auto *box = new QMessageBox(QMessageBox::NoIcon, QStringLiteral("Wakewell"),
-        m_pendingMessages.takeFirst(), QMessageBox::Ok, this);
+                                m_pendingMessages.takeFirst(), QMessageBox::Ok, this);
     box->setObjectName(QStringLiteral("messageBox"));
     box->setAttribute(Qt::WA_DeleteOnClose);
     box->setWindowModality(Qt::WindowModal);

@@ -16,8 +16,8 @@ int main(int argc, char *argv[])
 
     const SystemClock clock;
     const DriveTable drives = DriveTable::machine();
-    frmPlayer window({ [&] { return std::make_unique<QtMediaPlayer>(drives); },
-        [&] { return std::make_unique<HostFileSystem>(drives); }, &clock });
+    frmPlayer window({[&] { return std::make_unique<QtMediaPlayer>(drives); },
+                      [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
     window.show();
     return app.exec();
 }

@@ -31,6 +31,6 @@ std::optional<FileSystem::Folder> drivepath::folderAt(const QString &path)
     if (parts.contains(QStringLiteral(".")) || parts.contains(QStringLiteral("..")))
         return std::nullopt;
     if (below.isEmpty())
-        return FileSystem::Folder { drive + u'\\', QString() };
-    return FileSystem::Folder { drive + below, parts.last() };
+        return FileSystem::Folder {drive + u'\\', QString()};
+    return FileSystem::Folder {drive + below, parts.last()};
 }

@@ -6,16 +6,25 @@ struct QtMediaPlayer::Private
     int volume = -600;
 };
 
-QtMediaPlayer::QtMediaPlayer(DriveTable drives)
-    : d(new Private { std::move(drives) })
-{
-}
+QtMediaPlayer::QtMediaPlayer(DriveTable drives) : d(new Private {std::move(drives)}) { }
 QtMediaPlayer::~QtMediaPlayer() = default;
 void QtMediaPlayer::Open(const QString &) { }
 void QtMediaPlayer::Play() { }
 void QtMediaPlayer::Pause() { }
 void QtMediaPlayer::Stop() { }
-MediaPlayer::State QtMediaPlayer::PlayState() const { return Stopped; }
-int QtMediaPlayer::Volume() const { return d->volume; }
-void QtMediaPlayer::SetVolume(int volume) { d->volume = volume; }
-bool QtMediaPlayer::HasAudioOutput() const { return true; }
+MediaPlayer::State QtMediaPlayer::PlayState() const
+{
+    return Stopped;
+}
+int QtMediaPlayer::Volume() const
+{
+    return d->volume;
+}
+void QtMediaPlayer::SetVolume(int volume)
+{
+    d->volume = volume;
+}
+bool QtMediaPlayer::HasAudioOutput() const
+{
+    return true;
+}

@@ -92,7 +92,7 @@ QList<FileSystem::File> FakeFileSystem::Files(const Folder &folder) const
 {
     QList<File> files;
     for (const QString &name : readable(folder).files)
-        files.append({ name, drivepath::join(folder.Path, name) });
+        files.append({name, drivepath::join(folder.Path, name)});
     return files;
 }
 

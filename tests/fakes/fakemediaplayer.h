@@ -22,8 +22,7 @@ struct PlayerRecord
 class FakeMediaPlayer final : public MediaPlayer
 {
 public:
-    explicit FakeMediaPlayer(PlayerRecord &record)
-        : m_record(record)
+    explicit FakeMediaPlayer(PlayerRecord &record) : m_record(record)
     {
         ++m_record.created;
         m_record.live = this;

@@ -8,10 +8,7 @@ namespace {
 class ForwardingFileSystem final : public FileSystem
 {
 public:
-    explicit ForwardingFileSystem(const FakeFileSystem &fs)
-        : m_fs(fs)
-    {
-    }
+    explicit ForwardingFileSystem(const FakeFileSystem &fs) : m_fs(fs) { }
     QStringList Drives() const override { return m_fs.Drives(); }
     bool IsReady(const QString &drive) const override { return m_fs.IsReady(drive); }
     Folder GetFolder(const QString &path) const override { return m_fs.GetFolder(path); }
@@ -68,4 +65,54 @@ void WindowTest::closeMessage()
     if (QMessageBox *box = m_window->messageBox())
         box->accept();
     QCoreApplication::processEvents();
+}
+
+void WindowTest::chooseDrive(const QString &drive)
+{
+    auto *box = child<QComboBox>("cmbDrives");
+    const int index = box->findText(drive);
+    QVERIFY2(index >= 0, qPrintable(drive));
+    box->setCurrentIndex(index);
+    emit box->activated(index);
+}
+
+void WindowTest::clickEntry(QListWidget *list, const QString &text, Qt::KeyboardModifiers keys)
+{
+    const auto found = list->findItems(text, Qt::MatchExactly);
+    QVERIFY2(!found.isEmpty(), qPrintable(text));
+    list->scrollToItem(found.first());
+    const QRect rect = list->visualItemRect(found.first());
+    QTest::mouseClick(list->viewport(), Qt::LeftButton, keys, rect.center());
+}
+
+void WindowTest::addToPlaylist(const QString &folder, const QStringList &names)
+{
+    auto *files = child<QListWidget>("lstFiles");
+    chooseDrive(folder.left(2));
+    const QStringList parts = folder.mid(3).split(u'\\', Qt::SkipEmptyParts);
+    QString path = folder.left(2);
+    for (const QString &part : parts) {
+        path += u'\\' + part;
+        clickEntry(files, path);
+    }
+    for (int i = 0; i < names.size(); ++i)
+        clickEntry(files, names[i], i == 0 ? Qt::NoModifier : Qt::ControlModifier);
+    QTest::mouseClick(child<QPushButton>("cmdAdd"), Qt::LeftButton);
+}
+
+QStringList WindowTest::playlistEntries() const
+{
+    QStringList entries;
+    for (int k = 1; k <= m_window->colPlaylist().Count(); ++k)
+        entries << m_window->colPlaylist().Item(k);
+    return entries;
+}
+
+QStringList WindowTest::playlistRows() const
+{
+    QStringList rows;
+    auto *list = child<QListWidget>("lstSelected");
+    for (int i = 0; i < list->count(); ++i)
+        rows << list->item(i)->text();
+    return rows;
 }

@@ -18,14 +18,24 @@ public:
     void start();
     void stop();
 
-    template<typename T>
-    T *child(const char *name) const
+    template<typename T> T *child(const char *name) const
     {
         T *w = m_window->findChild<T *>(QString::fromLatin1(name));
         if (!w)
             qFatal("no control %s", name);
         return w;
     }
+    // A drive picked from the drop-down list of cmbDrives.
+    void chooseDrive(const QString &drive);
+    // A mouse click on the entry of lstFiles with this text, with Ctrl or Shift if given.
+    void clickEntry(QListWidget *list, const QString &text, Qt::KeyboardModifiers keys = {});
+    // Builds on the playlist as a user would: picks the folder's drive, clicks down the
+    // folder's path, selects the files by name (Ctrl-click after the first) and clicks Add.
+    void addToPlaylist(const QString &folder, const QStringList &names);
+    // Every entry of the playlist, and every row of lstSelected.
+    QStringList playlistEntries() const;
+    QStringList playlistRows() const;
+
     // The player the window holds now; fails the test when it has none.
     FakeMediaPlayer &player() const;
     // The text of the message box open now, or empty.
