@@ -1,6 +1,7 @@
 #include "main/frmplayer.h"
 
 #include "alarm/alarm.h"
+#include "alarm/ticktiming.h"
 #include "browser/browser.h"
 #include "main/controls.h"
 #include "main/startup.h"
@@ -214,6 +215,11 @@ void frmPlayer::createControls()
          std::initializer_list<QWidget *> {Frame1, lblHide, Label1, Label2, Label3, Label4})
         w->setFocusPolicy(Qt::NoFocus);
     lblHide->setToolTip(QStringLiteral("Show/Hide files"));
+    // Timer2 runs once per whole second of the wall clock: each tick arms it for the next one,
+    // since a free-running timer drifts and skips a second or sees one twice.
+    Timer2->setSingleShot(true);
+    Timer2->setTimerType(Qt::PreciseTimer);
+    Timer2->start(ticktiming::msUntilNextTick(clock().now()));
 
     txtSong->setReadOnly(true);
     slVolume->setRange(0, 300);
@@ -276,6 +282,8 @@ void frmPlayer::Timer1Tick()
 
 void frmPlayer::Timer2Tick()
 {
+    // Armed before the handler runs, so that the clock goes on whatever the handler does.
+    Timer2->start(ticktiming::msUntilNextTick(clock().now()));
     run([this] { alarms::Timer2Timeout(*this); });
 }
 
