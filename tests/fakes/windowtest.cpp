@@ -125,7 +125,7 @@ void WindowTest::clickEntry(QListWidget *list, const QString &text, Qt::Keyboard
     QTest::mouseClick(list->viewport(), Qt::LeftButton, keys, rect.center());
 }
 
-void WindowTest::addToPlaylist(const QString &folder, const QStringList &names)
+void WindowTest::openFolder(const QString &folder)
 {
     auto *files = child<QListWidget>("lstFiles");
     chooseDrive(folder.left(2));
@@ -135,6 +135,12 @@ void WindowTest::addToPlaylist(const QString &folder, const QStringList &names)
         path += u'\\' + part;
         clickEntry(files, path);
     }
+}
+
+void WindowTest::addToPlaylist(const QString &folder, const QStringList &names)
+{
+    auto *files = child<QListWidget>("lstFiles");
+    openFolder(folder);
     for (int i = 0; i < names.size(); ++i)
         clickEntry(files, names[i], i == 0 ? Qt::NoModifier : Qt::ControlModifier);
     QTest::mouseClick(child<QPushButton>("cmdAdd"), Qt::LeftButton);
@@ -155,4 +161,13 @@ QStringList WindowTest::playlistRows() const
     for (int i = 0; i < list->count(); ++i)
         rows << list->item(i)->text();
     return rows;
+}
+
+bool WindowTest::playlistIs(const QStringList &paths) const
+{
+    QStringList names;
+    for (const QString &path : paths)
+        names << drivepath::fileName(path);
+    return QTest::qCompare(playlistEntries(), paths, "colPlaylist", "paths", __FILE__, __LINE__)
+        && QTest::qCompare(playlistRows(), names, "lstSelected", "names", __FILE__, __LINE__);
 }

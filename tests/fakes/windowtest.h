@@ -43,12 +43,17 @@ public:
     void chooseDrive(const QString &drive);
     // A mouse click on the entry of lstFiles with this text, with Ctrl or Shift if given.
     void clickEntry(QListWidget *list, const QString &text, Qt::KeyboardModifiers keys = {});
-    // Builds on the playlist as a user would: picks the folder's drive, clicks down the
-    // folder's path, selects the files by name (Ctrl-click after the first) and clicks Add.
+    // Picks the folder's drive and clicks down the folder's path (C:\Music\Rock, or C:).
+    void openFolder(const QString &folder);
+    // Builds on the playlist as a user would: opens the folder, selects the files by name
+    // (Ctrl-click after the first) and clicks Add.
     void addToPlaylist(const QString &folder, const QStringList &names);
     // Every entry of the playlist, and every row of lstSelected.
     QStringList playlistEntries() const;
     QStringList playlistRows() const;
+    // True when colPlaylist holds exactly these full paths and lstSelected their file names,
+    // in the same order; logs the first difference otherwise.
+    bool playlistIs(const QStringList &paths) const;
 
     // The player the window holds now; fails the test when it has none.
     FakeMediaPlayer &player() const;
