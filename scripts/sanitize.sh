@@ -1,0 +1,16 @@
+#!/usr/bin/env bash
+# Builds the tests with AddressSanitizer and UndefinedBehaviorSanitizer and runs them.
+# Any report of either ends the test that made it with a failure.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+dir=${BUILD_DIR:-build-sanitize}
+cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWAKEWELL_SANITIZE=ON
+cmake --build "$dir"
+export QT_QPA_PLATFORM=offscreen
+# Leaks are checked against the suppressions of system libraries that keep caches for the
+# process's lifetime (fontconfig, GStreamer, PulseAudio); our own code is not suppressed.
+export ASAN_OPTIONS=abort_on_error=1:detect_leaks=1
+export LSAN_OPTIONS=suppressions=$PWD/tests/lsan.supp:print_suppressions=0
+export UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1
+ctest --test-dir "$dir" --output-on-failure --timeout 900
