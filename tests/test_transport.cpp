@@ -180,6 +180,23 @@ private slots:
         QVERIFY(!errorBoxShown());
     }
 
+    // Play resumes a paused song whose playlist has been cleared; with no song 1 to show,
+    // the window goes on showing the paused song.
+    void playResumesWithAnEmptyPlaylist()
+    {
+        startWithThreeSongs();
+        click("cmdNext");
+        click("cmdNext");
+        click("cmdPause");
+        click("cmdClear");
+        m_record.calls.clear();
+        click("cmdPlay");
+        QCOMPARE(m_record.calls, QStringList {"Play"});
+        QCOMPARE(m_window->intSong, 1);
+        QCOMPARE(view(), (View {true, "b.mp3", "Player - b.mp3", false, MediaPlayer::Playing}));
+        QVERIFY(!errorBoxShown());
+    }
+
     // Stop and "Stop Song" lead from every state to Idle; the one leaves the caption
     // "Player", the other "Wakewell".
     void stopFromEveryState_data()
