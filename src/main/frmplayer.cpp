@@ -409,22 +409,19 @@ void frmPlayer::mouseMoveEvent(QMouseEvent *event)
 
 bool frmPlayer::eventFilter(QObject *watched, QEvent *event)
 {
-    const auto type = event->type();
-    if (watched == Picture1 && type == QEvent::MouseButtonRelease)
-        run([this] { windowsizes::Picture1Clicked(*this); });
-    if (watched != lblHide)
-        return QWidget::eventFilter(watched, event);
-    // A double click arrives as press, release, double click, release: the label takes a
+    // A double click arrives as press, release, double click, release: the control takes a
     // click and then a double click, and the release that ends a double click is no click.
-    if (type == QEvent::MouseButtonRelease && !m_lblHideDoubleClicked)
-        run([this] { windowsizes::lblHideClicked(*this); });
+    const auto type = event->type();
+    const bool click = type == QEvent::MouseButtonRelease && !m_doubleClicked;
+    if (type == QEvent::MouseButtonDblClick)
+        m_doubleClicked = true;
     if (type == QEvent::MouseButtonRelease)
-        m_lblHideDoubleClicked = false;
-    if (type == QEvent::MouseButtonDblClick) {
-        m_lblHideDoubleClicked = true;
+        m_doubleClicked = false;
+    if (watched == Picture1 && click)
+        run([this] { windowsizes::Picture1Clicked(*this); });
+    if (watched == lblHide && (click || type == QEvent::MouseButtonDblClick))
         run([this] { windowsizes::lblHideClicked(*this); });
-    }
-    if (type == QEvent::MouseMove)
+    if (watched == lblHide && type == QEvent::MouseMove)
         run([this] { windowsizes::lblHideMouseMoved(*this); });
     return QWidget::eventFilter(watched, event);
 }
