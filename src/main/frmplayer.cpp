@@ -1,6 +1,7 @@
 #include "main/frmplayer.h"
 
 #include "alarm/alarm.h"
+#include "alarm/ticktiming.h"
 #include "browser/browser.h"
 #include "main/controls.h"
 #include "main/startup.h"
@@ -214,6 +215,11 @@ void frmPlayer::createControls()
          std::initializer_list<QWidget *> {Frame1, lblHide, Label1, Label2, Label3, Label4})
         w->setFocusPolicy(Qt::NoFocus);
     lblHide->setToolTip(QStringLiteral("Show/Hide files"));
+    // Timer2 runs once per whole second of the wall clock: each tick arms it for the next one,
+    // since a free-running timer drifts and skips a second or sees one twice.
+    Timer2->setSingleShot(true);
+    Timer2->setTimerType(Qt::PreciseTimer);
+    Timer2->start(ticktiming::msUntilNextTick(clock().now()));
 
     txtSong->setReadOnly(true);
     slVolume->setRange(0, 300);
@@ -280,6 +286,8 @@ void frmPlayer::Timer1Tick()
 
 void frmPlayer::Timer2Tick()
 {
+    // Armed before the handler runs, so that the clock goes on whatever the handler does.
+    Timer2->start(ticktiming::msUntilNextTick(clock().now()));
     run([this] { alarms::Timer2Timeout(*this); });
 }
 
@@ -405,22 +413,19 @@ void frmPlayer::mouseMoveEvent(QMouseEvent *event)
 
 bool frmPlayer::eventFilter(QObject *watched, QEvent *event)
 {
-    const auto type = event->type();
-    if (watched == Picture1 && type == QEvent::MouseButtonRelease)
-        run([this] { windowsizes::Picture1Clicked(*this); });
-    if (watched != lblHide)
-        return QWidget::eventFilter(watched, event);
-    // A double click arrives as press, release, double click, release: the label takes a
+    // A double click arrives as press, release, double click, release: the control takes a
     // click and then a double click, and the release that ends a double click is no click.
-    if (type == QEvent::MouseButtonRelease && !m_lblHideDoubleClicked)
-        run([this] { windowsizes::lblHideClicked(*this); });
+    const auto type = event->type();
+    const bool click = type == QEvent::MouseButtonRelease && !m_doubleClicked;
+    if (type == QEvent::MouseButtonDblClick)
+        m_doubleClicked = true;
     if (type == QEvent::MouseButtonRelease)
-        m_lblHideDoubleClicked = false;
-    if (type == QEvent::MouseButtonDblClick) {
-        m_lblHideDoubleClicked = true;
+        m_doubleClicked = false;
+    if (watched == Picture1 && click)
+        run([this] { windowsizes::Picture1Clicked(*this); });
+    if (watched == lblHide && (click || type == QEvent::MouseButtonDblClick))
         run([this] { windowsizes::lblHideClicked(*this); });
-    }
-    if (type == QEvent::MouseMove)
+    if (watched == lblHide && type == QEvent::MouseMove)
         run([this] { windowsizes::lblHideMouseMoved(*this); });
     return QWidget::eventFilter(watched, event);
 }

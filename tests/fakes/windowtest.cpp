@@ -1,5 +1,7 @@
 #include "fakes/windowtest.h"
 
+#include "alarm/ticktiming.h"
+
 #include <QLocale>
 
 namespace {
@@ -45,6 +47,44 @@ void WindowTest::stop()
     m_fs = FakeFileSystem();
     m_clock = FakeClock();
     m_initialVolume = -600;
+}
+
+void WindowTest::startHeld()
+{
+    start();
+    QVERIFY(m_window->Timer2->isActive());
+    QCOMPARE(m_window->Timer2->interval(), ticktiming::msUntilNextTick(m_clock.now()));
+    m_window->Timer2->stop();
+}
+
+void WindowTest::tick()
+{
+    QTimer *timer = m_window->Timer2;
+    timer->stop();
+    m_window->Timer2Tick();
+    QVERIFY(timer->isActive() && timer->isSingleShot());
+    QCOMPARE(timer->interval(), ticktiming::msUntilNextTick(m_clock.now()));
+    timer->stop();
+}
+
+void WindowTest::tickAfter(qint64 ms)
+{
+    m_clock.advance(ms);
+    tick();
+}
+
+void WindowTest::ticks(int n)
+{
+    for (int i = 0; i < n; ++i)
+        tickAfter(1000);
+}
+
+void WindowTest::tickAt(QTime time)
+{
+    QDateTime next(m_clock.wall.date(), time);
+    if (next <= m_clock.wall)
+        next = next.addDays(1);
+    tickAfter(m_clock.wall.msecsTo(next));
 }
 
 FakeMediaPlayer &WindowTest::player() const

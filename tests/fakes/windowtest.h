@@ -17,6 +17,20 @@ public:
     // Makes a new shown window over m_fs, a new fake player and m_clock.
     void start();
     void stop();
+    // start(), with Timer2 held once its first tick is checked to be armed: from then on the
+    // clock ticks only when the test calls tick().
+    void startHeld();
+
+    // One tick of Timer2 at the fake clock's time, as its timeout runs it. Checks that the
+    // tick armed Timer2 again for the next whole second, then holds it.
+    void tick();
+    // Both clocks go on by ms, then a tick.
+    void tickAfter(qint64 ms);
+    // n ticks, one second apart.
+    void ticks(int n);
+    // The machine runs on to the next time the wall clock reads time (today or tomorrow),
+    // then a tick.
+    void tickAt(QTime time);
 
     template<typename T> T *child(const char *name) const
     {
