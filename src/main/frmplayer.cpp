@@ -390,6 +390,12 @@ void frmPlayer::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     QTimer::singleShot(0, this, &frmPlayer::showNextMessage);
+    if (!m_shown) {
+        m_shown = true;
+        // Once the window is up, so that the check never delays it.
+        QTimer::singleShot(0, this,
+                           [this] { run([this] { mainwindow::checkAudioOutput(*this); }); });
+    }
 }
 
 void frmPlayer::closeEvent(QCloseEvent *event)
