@@ -17,6 +17,7 @@
 
 #include <cmath>
 #include <cstdio>
+#include <functional>
 
 namespace {
 
@@ -40,10 +41,16 @@ QFont nameFont(int pixelSize)
     return font;
 }
 
-QImage blackImage(int width, int height)
+// A black image of width x height with `draw` painted on it, antialiased if asked.
+QImage drawn(int width, int height, const std::function<void(QPainter &)> &draw,
+             bool antialias = true)
 {
     QImage image(width, height, QImage::Format_RGB32);
     image.fill(black);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing, antialias);
+    draw(p);
+    p.end();
     return image;
 }
 
@@ -97,7 +104,7 @@ void drawClock(QPainter &p, const QRectF &box)
 
 // A sun rising over the horizon at height `horizon`: a half disc of `radius` with rays, and
 // the horizon line across the whole image.
-void drawSunrise(QPainter &p, const QSize &size, double centreX, double horizon, double radius)
+void drawSunrise(QPainter &p, double centreX, double horizon, double radius)
 {
     const double pen = std::max(1.0, radius / 12);
     p.setPen(QPen(green, pen, Qt::SolidLine, Qt::FlatCap));
@@ -109,7 +116,7 @@ void drawSunrise(QPainter &p, const QSize &size, double centreX, double horizon,
         const QPointF c(centreX, horizon);
         p.drawLine(c + d * radius * 1.2, c + d * radius * (ray % 2 ? 1.55 : 1.4));
     }
-    p.drawLine(QPointF(0, horizon), QPointF(size.width(), horizon));
+    p.drawLine(QPointF(0, horizon), QPointF(p.device()->width(), horizon));
 }
 
 void drawName(QPainter &p, const QRectF &box, int pixelSize)
@@ -122,59 +129,48 @@ void drawName(QPainter &p, const QRectF &box, int pixelSize)
 // Picture1: the clock ringing, with shake marks on both sides.
 QImage picture1()
 {
-    QImage image = blackImage(80, 60);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    drawClock(p, QRectF(12, 0, 56, 56));
-    p.setPen(QPen(green, 2, Qt::SolidLine, Qt::RoundCap));
-    for (int side : {-1, 1})
-        for (int mark = 0; mark < 3; ++mark) {
-            const double x = 40 + side * (32 + mark * 0.5);
-            const double y = 18 + mark * 10;
-            p.drawLine(QPointF(x, y), QPointF(x + side * 5, y - 3 + mark * 3));
-        }
-    return image;
+    return drawn(80, 60, [](QPainter &p) {
+        drawClock(p, QRectF(12, 0, 56, 56));
+        p.setPen(QPen(green, 2, Qt::SolidLine, Qt::RoundCap));
+        for (int side : {-1, 1})
+            for (int mark = 0; mark < 3; ++mark) {
+                const double x = 40 + side * (32 + mark * 0.5);
+                const double y = 18 + mark * 10;
+                p.drawLine(QPointF(x, y), QPointF(x + side * 5, y - 3 + mark * 3));
+            }
+    });
 }
 
 // Picture2: the name over a small sunrise. Its box shows the left 81 x 33 pixels only.
 QImage picture2()
 {
-    QImage image = blackImage(105, 34);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    drawSunrise(p, image.size(), 40, 30, 6);
-    drawName(p, QRectF(0, 0, 81, 20), 16);
-    return image;
+    return drawn(105, 34, [](QPainter &p) {
+        drawSunrise(p, 40, 30, 6);
+        drawName(p, QRectF(0, 0, 81, 20), 16);
+    });
 }
 
 // Picture3: a sunrise over the name. Its box shows the left 345 pixels.
 QImage picture3()
 {
-    QImage image = blackImage(360, 240);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing);
-    p.setRenderHint(QPainter::TextAntialiasing);
-    drawSunrise(p, image.size(), 172, 160, 62);
-    // The sun's reflection: shorter dashes towards the viewer.
-    p.setPen(QPen(darkGreen, 3, Qt::SolidLine, Qt::FlatCap));
-    for (int row = 1; row <= 3; ++row) {
-        const double half = 55 - row * 14;
-        p.drawLine(QPointF(172 - half, 160 + row * 8), QPointF(172 + half, 160 + row * 8));
-    }
-    drawName(p, QRectF(0, 190, 345, 44), 40);
-    return image;
+    return drawn(360, 240, [](QPainter &p) {
+        drawSunrise(p, 172, 160, 62);
+        // The sun's reflection: shorter dashes towards the viewer.
+        p.setPen(QPen(darkGreen, 3, Qt::SolidLine, Qt::FlatCap));
+        for (int row = 1; row <= 3; ++row) {
+            const double half = 55 - row * 14;
+            p.drawLine(QPointF(172 - half, 160 + row * 8), QPointF(172 + half, 160 + row * 8));
+        }
+        drawName(p, QRectF(0, 190, 345, 44), 40);
+    });
 }
 
-// The icon: the clock on black. Without antialiasing every pixel is green or black, which
-// the 16-colour images of the .ico keep exactly.
+// The icon: the clock on black. Without antialiasing every pixel is black, green or dark
+// green, colours that the 16-colour images of the .ico hold exactly.
 QImage icon(int size, bool antialias)
 {
-    QImage image = blackImage(size, size);
-    QPainter p(&image);
-    p.setRenderHint(QPainter::Antialiasing, antialias);
-    drawClock(p, QRectF(0, 0, size, size));
-    return image;
+    return drawn(
+        size, size, [size](QPainter &p) { drawClock(p, QRectF(0, 0, size, size)); }, antialias);
 }
 
 template<typename T> void appendLittleEndian(QByteArray &data, T value)
