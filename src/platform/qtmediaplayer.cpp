@@ -33,8 +33,7 @@ public:
     {
         begin(command);
         m_paused = false;
-        player().setSource(QUrl::fromLocalFile(hostPath));
-        player().play();
+        load(QUrl::fromLocalFile(hostPath), 0);
         report();
     }
     void play(quint64 command)
@@ -137,7 +136,23 @@ private:
         return sounding ? MediaPlayer::Playing : MediaPlayer::Opening;
     }
 
-    void report() { emit stateReported(m_command, state()); }
+    void report()
+    {
+        // setSource() stops the player before play() starts it: that Stopped is no end of
+        // the new song, and a Timer1 tick that saw it would pass the song over.
+        if (!m_loading)
+            emit stateReported(m_command, state());
+    }
+
+    void load(const QUrl &source, qint64 position)
+    {
+        m_loading = true;
+        player().setSource(source);
+        if (position > 0)
+            player().setPosition(position);
+        player().play();
+        m_loading = false;
+    }
 
     // With PulseAudio the pipeline can hang while it reads Playing: the position stops. Such
     // a song is loaded again and goes on from where it stopped.
@@ -155,10 +170,9 @@ private:
         qWarning("the song stalled at %lld ms; loading it again", position);
         m_stillChecks = 0;
         const QUrl source = m_player->source();
+        m_loading = true;
         m_player->setSource(QUrl());
-        m_player->setSource(source);
-        m_player->setPosition(position);
-        m_player->play();
+        load(source, position);
     }
 
     QMediaPlayer *m_player = nullptr;
@@ -166,6 +180,7 @@ private:
     float m_level = 1.0f;
     quint64 m_command = 0;
     bool m_paused = false;
+    bool m_loading = false;
     qint64 m_lastPosition = -1;
     int m_stillChecks = 0;
 };
