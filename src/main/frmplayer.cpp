@@ -66,8 +66,13 @@ void applyLook(QWidget *w, unsigned look)
     };
     if (look & GreenOnBlack)
         paint(black, green);
-    if (look & BlackBackground)
-        paint(black, QColor());
+    if (look & BlackBackground) {
+        // Black behind the control; its caption and the option buttons' circles stay
+        // readable: green text, the circle's own colour kept.
+        p.setColor(QPalette::Window, black);
+        p.setColor(QPalette::Button, black);
+        p.setColor(QPalette::ButtonText, green);
+    }
     if (look & YellowArial) {
         paint(yellow, QColor());
         w->setFont(QFont(QStringLiteral("Arial"), 8)); // 8.25 point
@@ -124,6 +129,11 @@ frmPlayer::frmPlayer(Platform platform, QWidget *parent)
     setPalette(p);
     setAutoFillBackground(true);
     setMouseTracking(true);
+    // The layout's widths were made for a small sans-serif of 11 pixels: larger, the
+    // captions would be cut off.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
     // The client area as laid out, until startup sets the window's size.
     setFixedSize(12615 / twipsPerPixel, 3795 / twipsPerPixel);
 
@@ -394,6 +404,12 @@ void frmPlayer::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     QTimer::singleShot(0, this, &frmPlayer::showNextMessage);
+    if (!m_shown) {
+        m_shown = true;
+        // Once the window is up, so that the check never delays it.
+        QTimer::singleShot(0, this,
+                           [this] { run([this] { mainwindow::checkAudioOutput(*this); }); });
+    }
 }
 
 void frmPlayer::closeEvent(QCloseEvent *event)

@@ -125,6 +125,7 @@ private:
     QStringList m_pendingMessages;
     QPointer<QMessageBox> m_messageBox;
     bool m_unloaded = false;
+    bool m_shown = false;
     // The release that ends a double click on Picture1 or lblHide is no click.
     bool m_doubleClicked = false;
 };

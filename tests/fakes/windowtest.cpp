@@ -31,6 +31,7 @@ void WindowTest::start()
         [this] {
             auto p = std::make_unique<FakeMediaPlayer>(m_record);
             p->volume = m_initialVolume;
+            p->audioOutput = m_audioOutput;
             return p;
         },
         [this] { return std::make_unique<ForwardingFileSystem>(m_fs); },
@@ -47,6 +48,7 @@ void WindowTest::stop()
     m_fs = FakeFileSystem();
     m_clock = FakeClock();
     m_initialVolume = -600;
+    m_audioOutput = true;
 }
 
 void WindowTest::startHeld()

@@ -68,4 +68,5 @@ public:
     std::unique_ptr<frmPlayer> m_window;
     // Set before start() to change what the player reports when it is made.
     int m_initialVolume = -600;
+    bool m_audioOutput = true;
 };
