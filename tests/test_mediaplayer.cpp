@@ -64,9 +64,12 @@ void TestMediaPlayer::playsToItsEnd()
             return player->PlayState() == MediaPlayer::Stopped;
         }(),
         20000);
-    QCOMPARE(seen,
-             (QList<MediaPlayer::State> {MediaPlayer::Opening, MediaPlayer::Playing,
-                                         MediaPlayer::Stopped}));
+    // The song may move between Opening and Playing while it buffers; what must never
+    // happen is Stopped or Paused before its end.
+    QCOMPARE(seen.first(), MediaPlayer::Opening);
+    QVERIFY(seen.contains(MediaPlayer::Playing));
+    QCOMPARE(seen.indexOf(MediaPlayer::Stopped), seen.size() - 1);
+    QVERIFY(!seen.contains(MediaPlayer::Paused));
 }
 
 void TestMediaPlayer::unplayableFilesReadStopped_data()
