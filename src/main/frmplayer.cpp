@@ -75,10 +75,9 @@ void applyLook(QWidget *w, unsigned look)
     }
     if (look & YellowArial) {
         paint(yellow, QColor());
-        w->setFont(QFont(QStringLiteral("Arial"), 8)); // 8.25 point
-        QFont f = w->font();
-        f.setPointSizeF(8.25);
-        w->setFont(f);
+        QFont arial(QStringLiteral("Arial"));
+        arial.setPointSizeF(8.25);
+        w->setFont(arial);
     }
     if (look & WindowColours)
         paint(systemColour(5), systemColour(8));
