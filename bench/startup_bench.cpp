@@ -1,10 +1,12 @@
 // Measures the real program: the time from process start to the window shown, the resident
 // memory after ten idle seconds, and the longest time the window's event loop was held up
 // while the real player opened a missing, an empty and a corrupt file one after another (and
-// stopped after the last). Prints one line per figure; not a test: nothing here fails.
+// stopped after the last). Prints one row of scripts/bench.sh's table per figure; not a
+// test: nothing here fails.
 //
 //   xvfb-run -a tests/audio/with-pulseaudio.sh build/bench/startup_bench
 
+#include "benchtools.h"
 #include "main/frmplayer.h"
 #include "platform/hostfilesystem.h"
 #include "platform/qtmediaplayer.h"
@@ -12,11 +14,9 @@
 
 #include <QApplication>
 #include <QElapsedTimer>
-#include <QEventLoop>
 #include <QFile>
 #include <QRandomGenerator>
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <ctime>
 #include <unistd.h>
@@ -24,7 +24,6 @@
 namespace {
 
 constexpr int idleMs = 10000;
-constexpr int loopProbeMs = 5;
 
 // Milliseconds since this process started, from the kernel's record of its start.
 double msSinceProcessStart()
@@ -41,17 +40,6 @@ double msSinceProcessStart()
     return (double(now.tv_sec) + now.tv_nsec / 1e9 - startS) * 1000.0;
 }
 
-QByteArray residentMemory()
-{
-    QFile status(QStringLiteral("/proc/self/status"));
-    if (!status.open(QIODevice::ReadOnly))
-        return "unknown";
-    for (const QByteArray &line : status.readAll().split('\n'))
-        if (line.startsWith("VmRSS:"))
-            return line.mid(6).simplified();
-    return "unknown";
-}
-
 // Shows the window's first paint.
 class FirstPaint : public QObject
 {
@@ -64,13 +52,6 @@ public:
     }
     double shownMs = -1;
 };
-
-void waitMs(int ms)
-{
-    QEventLoop loop;
-    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
-    loop.exec();
-}
 
 } // namespace
 
@@ -90,11 +71,12 @@ int main(int argc, char *argv[])
     window.show();
     while (paint.shownMs < 0)
         QCoreApplication::processEvents(QEventLoop::WaitForMoreEvents);
-    printf("start to window shown: %.0f ms\n", paint.shownMs);
+    bench::row(QStringLiteral("start to window shown"),
+               QStringLiteral("%1 ms").arg(paint.shownMs, 0, 'f', 0));
 
-    waitMs(idleMs);
-    printf("resident memory after %d idle seconds: %s\n", idleMs / 1000,
-           residentMemory().constData());
+    bench::waitMs(idleMs);
+    bench::row(QStringLiteral("resident memory after %1 s idle").arg(idleMs / 1000),
+               QString::fromLatin1(bench::residentMemory()));
 
     QTemporaryDir dir;
     QFile(dir.filePath(QStringLiteral("empty.mp3"))).open(QIODevice::WriteOnly);
@@ -104,13 +86,7 @@ int main(int argc, char *argv[])
         corrupt.putChar(char(QRandomGenerator::global()->bounded(256)));
     corrupt.close();
 
-    QElapsedTimer sinceProbe;
-    qint64 longestMs = 0;
-    QTimer probe;
-    QObject::connect(&probe, &QTimer::timeout,
-                     [&] { longestMs = qMax(longestMs, sinceProbe.restart()); });
-    probe.start(loopProbeMs);
-    sinceProbe.start();
+    const bench::LoopProbe probe;
     QElapsedTimer total;
     total.start();
     MediaPlayer &player = window.mpPlayer();
@@ -118,15 +94,14 @@ int main(int argc, char *argv[])
         player.Open(*drives.toDrive(dir.filePath(QString::fromLatin1(name))));
         // As continuous play would: on to the next once this one reads Stopped.
         while (player.PlayState() != MediaPlayer::Stopped)
-            waitMs(loopProbeMs);
+            bench::waitMs(bench::LoopProbe::everyMs);
     }
     player.Stop();
-    waitMs(1500); // the player thread's stop after a failed medium takes about a second
-    probe.stop();
-    longestMs = qMax(longestMs, sinceProbe.elapsed());
-    printf("longest event-loop block while opening missing, empty, corrupt and stopping: "
-           "%lld ms (over %lld ms, probed every %d ms)\n",
-           longestMs, total.elapsed(), loopProbeMs);
+    bench::waitMs(1500); // the player thread's stop after a failed medium takes about a second
+    bench::row(QStringLiteral("longest event-loop block while the player opens a missing, an "
+                              "empty and a corrupt file and stops"),
+               QStringLiteral("%1 ms (over %2 ms)").arg(probe.longestMs()).arg(total.elapsed()),
+               QStringLiteral("under 100 ms"));
     window.close();
     return 0;
 }

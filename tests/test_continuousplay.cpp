@@ -168,11 +168,19 @@ private slots:
         QCOMPARE(m_record.calls, (QStringList {"Stop", "Open C:\\Many\\" + last}));
         QCOMPARE(m_window->intSong, full);
 
+        // As any playlist ends: nothing asked of the player, the playlist buttons still
+        // locked, the playlist whole; a tick that was already due changes nothing either.
+        m_record.calls.clear();
         endSong();
         QVERIFY(!timer1On());
+        m_window->Timer1Tick();
+        QCOMPARE(m_record.calls, QStringList {});
         QCOMPARE(m_window->intSong, full);
         QCOMPARE(txtSong(), last);
         QCOMPARE(title(), "Player - " + last);
+        QVERIFY(!playlistButtonsEnabled());
+        QCOMPARE(m_window->colPlaylist().Count(), full);
+        QCOMPARE(m_window->lstSelected->count(), full);
         QVERIFY(!errorBoxShown());
     }
 };

@@ -1,3 +1,4 @@
+#include "fakes/unprivileged.h"
 #include "platform/error.h"
 #include "platform/hostfilesystem.h"
 
@@ -10,7 +11,6 @@
 
 #ifdef Q_OS_UNIX
 #include <sys/stat.h>
-#include <unistd.h>
 #endif
 
 namespace {
@@ -41,30 +41,6 @@ QStringList paths(const QList<FileSystem::Folder> &folders)
         out << f.Path;
     return out;
 }
-
-#ifdef Q_OS_UNIX
-// Root reads any folder whatever its permission bits. While this lives the process runs as
-// nobody, real and effective id both (Qt's own checks ask access(), which reads the real one),
-// so that a folder without read permission really refuses; the saved id is the way back.
-class Unprivileged
-{
-public:
-    Unprivileged()
-    {
-        if (geteuid() == 0)
-            m_dropped = setresuid(65534, 65534, 0) == 0;
-    }
-    ~Unprivileged()
-    {
-        if (m_dropped && setresuid(0, 0, 0) != 0)
-            qFatal("could not return to root");
-    }
-    bool refusesUnreadable() const { return m_dropped || geteuid() != 0; }
-
-private:
-    bool m_dropped = false;
-};
-#endif
 
 } // namespace
 

@@ -24,6 +24,7 @@ namespace errors {
 inline const QString overflow = QStringLiteral("Overflow");
 inline const QString subscriptOutOfRange = QStringLiteral("Subscript out of range");
 inline const QString pathNotFound = QStringLiteral("Path not found");
+inline const QString pathTooLong = QStringLiteral("Path too long");
 inline const QString permissionDenied = QStringLiteral("Permission denied");
 inline const QString deviceUnavailable = QStringLiteral("Device unavailable");
 } // namespace errors

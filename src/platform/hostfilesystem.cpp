@@ -73,6 +73,10 @@ std::optional<QString> nameOf(const fs::path &entry)
         throw WakewellError(errors::permissionDenied);
     if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory)
         throw WakewellError(errors::pathNotFound);
+    // A folder deeper than the host can name in one path (PATH_MAX): it is there, but
+    // cannot be opened; "Device unavailable" would send the user looking for a fault.
+    if (ec == std::errc::filename_too_long)
+        throw WakewellError(errors::pathTooLong);
     throw WakewellError(errors::deviceUnavailable);
 }
 

@@ -34,7 +34,11 @@ void WindowTest::start()
             p->audioOutput = m_audioOutput;
             return p;
         },
-        [this] { return std::make_unique<ForwardingFileSystem>(m_fs); },
+        [this]() -> std::unique_ptr<FileSystem> {
+            if (m_hostDrives)
+                return std::make_unique<HostFileSystem>(*m_hostDrives);
+            return std::make_unique<ForwardingFileSystem>(m_fs);
+        },
         &m_clock,
     };
     m_window = std::make_unique<frmPlayer>(std::move(platform));
@@ -49,6 +53,7 @@ void WindowTest::stop()
     m_clock = FakeClock();
     m_initialVolume = -600;
     m_audioOutput = true;
+    m_hostDrives.reset();
 }
 
 void WindowTest::startHeld()

@@ -4,10 +4,12 @@
 #include "fakes/fakefilesystem.h"
 #include "fakes/fakemediaplayer.h"
 #include "main/frmplayer.h"
+#include "platform/hostfilesystem.h"
 
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 // A real window over fakes. A test class calls start() from its init() and stop() from its
 // cleanup(); between them the window is shown and every control can be found by name.
@@ -69,4 +71,7 @@ public:
     // Set before start() to change what the player reports when it is made.
     int m_initialVolume = -600;
     bool m_audioOutput = true;
+    // Set before start() to have the window read these host folders through the real
+    // adapter instead of m_fs.
+    std::optional<DriveTable> m_hostDrives;
 };
