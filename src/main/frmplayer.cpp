@@ -276,7 +276,10 @@ void frmPlayer::Timer1Tick()
 
 void frmPlayer::Timer2Tick()
 {
+    const unsigned starts = m_songTimerStarts;
     run([this] { alarms::Timer2Timeout(*this); });
+    if (m_songTimerStarts != starts)
+        emit alarmStartedPlaylist();
 }
 
 FileSystem &frmPlayer::fso()
@@ -315,6 +318,8 @@ void frmPlayer::EnablePlaylistButtons(bool enabled)
 
 void frmPlayer::setTimer1Enabled(bool enabled)
 {
+    if (enabled)
+        ++m_songTimerStarts;
     if (!enabled)
         Timer1->stop();
     else if (!Timer1->isActive())
@@ -350,6 +355,7 @@ void frmPlayer::run(const std::function<void()> &handler)
     } catch (const std::exception &e) {
         report(QString::fromLocal8Bit(e.what()));
     }
+    emit handlerEnded();
 }
 
 void frmPlayer::report(const QString &text)

@@ -28,3 +28,7 @@ bool QtMediaPlayer::HasAudioOutput() const
 {
     return true;
 }
+int QtMediaPlayer::SongsPlayed() const
+{
+    return 0;
+}

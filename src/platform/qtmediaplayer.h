@@ -21,6 +21,7 @@ public:
     int Volume() const override;
     void SetVolume(int volume) override;
     bool HasAudioOutput() const override;
+    int SongsPlayed() const override;
 
 private:
     struct Private;

@@ -63,6 +63,7 @@ public:
         lastVolumeSet = v;
     }
     bool HasAudioOutput() const override { return audioOutput; }
+    int SongsPlayed() const override { return songsPlayed; }
 
     // The song has played to its end.
     void finishSong() { state = Stopped; }
@@ -72,5 +73,6 @@ public:
     int lastVolumeSet = 0; // before clamping
     bool audioOutput = true;
     QStringList unplayable; // paths that read Stopped right after Open
+    int songsPlayed = 0; // the test raises it when the song open now has played a second
     PlayerRecord &m_record;
 };
