@@ -13,7 +13,7 @@ packages=(
     fonts-liberation fontconfig
     # tests: real MP3 files, a real sound server, a real X server, D-Bus
     sox lame pulseaudio pulseaudio-utils
-    xvfb xdotool x11-utils imagemagick
+    xvfb xdotool x11-utils imagemagick libx11-dev
     dbus dbus-x11 playerctl
     desktop-file-utils appstream
     # sanitizer and fuzzing builds

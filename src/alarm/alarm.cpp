@@ -1,8 +1,35 @@
 #include "alarm/alarm.h"
 
+#include "alarm/ticktiming.h"
+#include "alarm/timetext.h"
 #include "main/frmplayer.h"
 
-void alarms::Timer2Timeout(frmPlayer &) { }
+void alarms::Timer2Timeout(frmPlayer &f)
+{
+    const QDateTime now = f.clock().now();
+    const qint64 bootMs = f.clock().bootMs();
+    const QList<QTime> seconds = ticktiming::secondsToCompare(f.lastTickWall, now);
+    const qint64 steps = 1
+        + (f.lastTickWall.isValid() ? ticktiming::extraCountdownSteps(bootMs - f.lastTickBootMs)
+                                    : 0);
+    // Kept before any step can fail, so that the next tick does not make up for this one.
+    f.lastTickWall = now;
+    f.lastTickBootMs = bootMs;
+
+    f.Text1->setText(timeText(now.time()));
+    if (f.Option1->isChecked()) {
+        for (const QTime &second : seconds) {
+            f.strNow = timeText(second);
+            if (f.strNow == f.Text2->text()) {
+                StartAlarmPlayback(f);
+                return;
+            }
+        }
+    } else if (f.Option2->isChecked()) {
+        for (qint64 step = 0; step < steps && countdownStep(f); ++step) { }
+    }
+}
+
 void alarms::countdownFieldChanged(frmPlayer &f)
 {
     f.blnAlarmEdited = true;

@@ -3,19 +3,16 @@
 #include "main/frmplayer.h"
 #include "platform/error.h"
 
-namespace {
+#include <cstdint>
+#include <limits>
 
-// A folder entry of lstFiles is a full path; a file name never holds ":\".
-bool isFolderEntry(const QString &text)
-{
-    return text.contains(QStringLiteral(":\\"));
-}
+namespace {
 
 // Appends entries to lstFiles up to the most a 16-bit position can count; past that the
 // listing ends with "Overflow", and what was listed stays.
 void appendEntries(QListWidget &list, const QStringList &entries)
 {
-    const qsizetype room = Collection::maxCount - list.count();
+    const qsizetype room = std::numeric_limits<std::int16_t>::max() - list.count();
     list.addItems(entries.mid(0, room));
     if (entries.size() > room)
         throw WakewellError(errors::overflow);
@@ -37,6 +34,11 @@ void listFolder(frmPlayer &f, const FileSystem::Folder &folder, const QString &f
 }
 
 } // namespace
+
+bool browser::isFolderEntry(const QString &text)
+{
+    return text.contains(QStringLiteral(":\\"));
+}
 
 void browser::cmbDrivesActivated(frmPlayer &f)
 {

@@ -9,7 +9,7 @@ DesktopIntegration::DesktopIntegration(frmPlayer &f, const BusAddresses &buses, 
                                        std::unique_ptr<TonePlayer> tone, QObject *parent)
     : QObject(parent), m_f(f), m_session(buses.session), m_system(buses.system),
       m_inhibitor(m_session, m_system),
-      m_mpris(f, m_session, std::move(drives), QString::fromLatin1(desktopEntry)),
+      m_mpris(f, m_session, std::move(drives), QStringLiteral(WAKEWELL_APP_ID)),
       m_guard(f, std::move(tone))
 {
     // Whether an alarm is set changes with the options and Text2, which have no handlers,

@@ -20,8 +20,6 @@ class DesktopIntegration : public QObject
     Q_OBJECT
 
 public:
-    static constexpr const char *desktopEntry = "wakewell";
-
     DesktopIntegration(frmPlayer &f, const BusAddresses &buses, DriveTable drives,
                        std::unique_ptr<TonePlayer> tone, QObject *parent = nullptr);
     ~DesktopIntegration() override;

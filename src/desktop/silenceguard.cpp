@@ -2,6 +2,7 @@
 
 #include "desktop/alarmset.h"
 #include "main/frmplayer.h"
+#include "main/startup.h"
 
 SilenceGuard::SilenceGuard(frmPlayer &f, std::unique_ptr<TonePlayer> tone, QObject *parent)
     : QObject(parent), m_f(f), m_tone(std::move(tone)), m_hadOutput(f.mpPlayer().HasAudioOutput())
@@ -58,6 +59,6 @@ void SilenceGuard::audioOutputsChanged()
         return;
     const bool hasOutput = m_f.mpPlayer().HasAudioOutput();
     if (m_hadOutput && !hasOutput && desktop::alarmIsSet(m_f))
-        m_f.report(noOutputMessage);
+        m_f.run([this] { mainwindow::checkAudioOutput(m_f); });
     m_hadOutput = hasOutput;
 }

@@ -3,7 +3,6 @@
 #include "desktop/toneplayer.h"
 
 #include <QObject>
-#include <QString>
 
 #include <memory>
 #include <optional>
@@ -20,9 +19,6 @@ class SilenceGuard : public QObject
     Q_OBJECT
 
 public:
-    static inline const QString noOutputMessage
-        = QStringLiteral("No sound output device was found: alarms will not be heard.");
-
     // The window must outlive the guard.
     SilenceGuard(frmPlayer &f, std::unique_ptr<TonePlayer> tone, QObject *parent = nullptr);
     ~SilenceGuard() override;

@@ -1,6 +1,7 @@
 #include "main/frmplayer.h"
 
 #include "alarm/alarm.h"
+#include "alarm/ticktiming.h"
 #include "browser/browser.h"
 #include "main/controls.h"
 #include "main/startup.h"
@@ -65,8 +66,13 @@ void applyLook(QWidget *w, unsigned look)
     };
     if (look & GreenOnBlack)
         paint(black, green);
-    if (look & BlackBackground)
-        paint(black, QColor());
+    if (look & BlackBackground) {
+        // Black behind the control; its caption and the option buttons' circles stay
+        // readable: green text, the circle's own colour kept.
+        p.setColor(QPalette::Window, black);
+        p.setColor(QPalette::Button, black);
+        p.setColor(QPalette::ButtonText, green);
+    }
     if (look & YellowArial) {
         paint(yellow, QColor());
         w->setFont(QFont(QStringLiteral("Arial"), 8)); // 8.25 point
@@ -123,6 +129,11 @@ frmPlayer::frmPlayer(Platform platform, QWidget *parent)
     setPalette(p);
     setAutoFillBackground(true);
     setMouseTracking(true);
+    // The layout's widths were made for a small sans-serif of 11 pixels: larger, the
+    // captions would be cut off.
+    QFont small = font();
+    small.setPixelSize(11);
+    setFont(small);
     // The client area as laid out, until startup sets the window's size.
     setFixedSize(12615 / twipsPerPixel, 3795 / twipsPerPixel);
 
@@ -214,6 +225,11 @@ void frmPlayer::createControls()
          std::initializer_list<QWidget *> {Frame1, lblHide, Label1, Label2, Label3, Label4})
         w->setFocusPolicy(Qt::NoFocus);
     lblHide->setToolTip(QStringLiteral("Show/Hide files"));
+    // Timer2 runs once per whole second of the wall clock: each tick arms it for the next one,
+    // since a free-running timer drifts and skips a second or sees one twice.
+    Timer2->setSingleShot(true);
+    Timer2->setTimerType(Qt::PreciseTimer);
+    Timer2->start(ticktiming::msUntilNextTick(clock().now()));
 
     txtSong->setReadOnly(true);
     slVolume->setRange(0, 300);
@@ -276,6 +292,8 @@ void frmPlayer::Timer1Tick()
 
 void frmPlayer::Timer2Tick()
 {
+    // Armed before the handler runs, so that the clock goes on whatever the handler does.
+    Timer2->start(ticktiming::msUntilNextTick(clock().now()));
     const unsigned starts = m_songTimerStarts;
     run([this] { alarms::Timer2Timeout(*this); });
     if (m_songTimerStarts != starts)
@@ -388,6 +406,12 @@ void frmPlayer::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     QTimer::singleShot(0, this, &frmPlayer::showNextMessage);
+    if (!m_shown) {
+        m_shown = true;
+        // Once the window is up, so that the check never delays it.
+        QTimer::singleShot(0, this,
+                           [this] { run([this] { mainwindow::checkAudioOutput(*this); }); });
+    }
 }
 
 void frmPlayer::closeEvent(QCloseEvent *event)
@@ -407,22 +431,19 @@ void frmPlayer::mouseMoveEvent(QMouseEvent *event)
 
 bool frmPlayer::eventFilter(QObject *watched, QEvent *event)
 {
-    const auto type = event->type();
-    if (watched == Picture1 && type == QEvent::MouseButtonRelease)
-        run([this] { windowsizes::Picture1Clicked(*this); });
-    if (watched != lblHide)
-        return QWidget::eventFilter(watched, event);
-    // A double click arrives as press, release, double click, release: the label takes a
+    // A double click arrives as press, release, double click, release: the control takes a
     // click and then a double click, and the release that ends a double click is no click.
-    if (type == QEvent::MouseButtonRelease && !m_lblHideDoubleClicked)
-        run([this] { windowsizes::lblHideClicked(*this); });
+    const auto type = event->type();
+    const bool click = type == QEvent::MouseButtonRelease && !m_doubleClicked;
+    if (type == QEvent::MouseButtonDblClick)
+        m_doubleClicked = true;
     if (type == QEvent::MouseButtonRelease)
-        m_lblHideDoubleClicked = false;
-    if (type == QEvent::MouseButtonDblClick) {
-        m_lblHideDoubleClicked = true;
+        m_doubleClicked = false;
+    if (watched == Picture1 && click)
+        run([this] { windowsizes::Picture1Clicked(*this); });
+    if (watched == lblHide && (click || type == QEvent::MouseButtonDblClick))
         run([this] { windowsizes::lblHideClicked(*this); });
-    }
-    if (type == QEvent::MouseMove)
+    if (watched == lblHide && type == QEvent::MouseMove)
         run([this] { windowsizes::lblHideMouseMoved(*this); });
     return QWidget::eventFilter(watched, event);
 }

@@ -4,6 +4,7 @@
 #include "main/platform.h"
 
 #include <QComboBox>
+#include <QDateTime>
 #include <QGroupBox>
 #include <QLineEdit>
 #include <QListWidget>
@@ -67,6 +68,10 @@ public:
     std::int16_t intSong = 0;
     std::int16_t intClicks = 0;
     std::int16_t intVolume = 0;
+    // What the clock tick keeps of the previous tick, to make up for ticks that could not
+    // run: its wall-clock time (invalid before the first tick) and its boot-clock time.
+    QDateTime lastTickWall;
+    qint64 lastTickBootMs = 0;
 
     // The components and the playlist, each made the first time it is asked for while empty.
     FileSystem &fso();
@@ -127,7 +132,9 @@ private:
     QStringList m_pendingMessages;
     QPointer<QMessageBox> m_messageBox;
     bool m_unloaded = false;
-    bool m_lblHideDoubleClicked = false;
+    bool m_shown = false;
+    // The release that ends a double click on Picture1 or lblHide is no click.
+    bool m_doubleClicked = false;
     // Counts setTimer1Enabled(true), so that a tick can tell whether it started a song.
     unsigned m_songTimerStarts = 0;
 };

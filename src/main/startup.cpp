@@ -27,3 +27,9 @@ void mainwindow::Form_Unload(frmPlayer &f)
     f.mpPlayer().Stop();
     f.releaseComponents();
 }
+
+void mainwindow::checkAudioOutput(frmPlayer &f)
+{
+    if (!f.mpPlayer().HasAudioOutput())
+        f.report(QStringLiteral("No sound output device was found: alarms will not be heard."));
+}

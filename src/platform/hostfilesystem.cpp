@@ -1,42 +1,252 @@
 #include "platform/hostfilesystem.h"
 
+#include "platform/error.h"
+
 #include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStorageInfo>
+
+#include <algorithm>
+#include <filesystem>
+#include <system_error>
+
+namespace fs = std::filesystem;
+
+namespace {
+
+#ifdef Q_OS_WIN
+constexpr Qt::CaseSensitivity hostCase = Qt::CaseInsensitive;
+#else
+constexpr Qt::CaseSensitivity hostCase = Qt::CaseSensitive;
+#endif
+
+// A name that stands for exactly one entry of a folder, both in drive form and on the host:
+// "." and ".." would climb, a separator of either kind would split it, a control character
+// can cut a path short or hide in a list, and on Windows a colon names a drive or a stream.
+bool carriable(const QString &name)
+{
+    if (name.isEmpty() || name == u"." || name == u"..")
+        return false;
+    return std::none_of(name.cbegin(), name.cend(), [](QChar c) {
+        return c == u'\\' || c == u'/' || c.unicode() < 0x20 || c.unicode() == 0x7f
+#ifdef Q_OS_WIN
+            || c == u':'
+#endif
+            ;
+    });
+}
+
+fs::path toPath(const QString &hostPath)
+{
+#ifdef Q_OS_WIN
+    return fs::path(hostPath.toStdWString());
+#else
+    return fs::path(QFile::encodeName(hostPath).toStdString());
+#endif
+}
+
+// The name of a folder entry; none when the host's bytes do not survive the way through text
+// and back (a name in another encoding could then never be opened again).
+std::optional<QString> nameOf(const fs::path &entry)
+{
+#ifdef Q_OS_WIN
+    const QString name = QString::fromStdWString(entry.filename().native());
+#else
+    const QByteArray bytes = QByteArray::fromStdString(entry.filename().native());
+    const QString name = QFile::decodeName(bytes);
+    if (QFile::encodeName(name) != bytes)
+        return std::nullopt;
+#endif
+    if (!carriable(name))
+        return std::nullopt;
+    return name;
+}
+
+[[noreturn]] void fail(const std::error_code &ec)
+{
+    if (ec == std::errc::permission_denied || ec == std::errc::operation_not_permitted)
+        throw WakewellError(errors::permissionDenied);
+    if (ec == std::errc::no_such_file_or_directory || ec == std::errc::not_a_directory)
+        throw WakewellError(errors::pathNotFound);
+    throw WakewellError(errors::deviceUnavailable);
+}
+
+QString joinHost(const QString &folder, const QString &below)
+{
+    return folder.endsWith(u'/') ? folder + below : folder + u'/' + below;
+}
+
+bool byName(const QString &a, const QString &b)
+{
+    const int c = QString::compare(a, b, Qt::CaseInsensitive);
+    return c != 0 ? c < 0 : a < b;
+}
+
+} // namespace
 
 DriveTable::DriveTable(QList<Entry> entries) : m_entries(std::move(entries)) { }
 
 DriveTable DriveTable::machine()
 {
-    return DriveTable({{QStringLiteral("C:"), QDir::rootPath()}});
+#ifdef Q_OS_WIN
+    QList<Entry> entries;
+    for (const QFileInfo &root : QDir::drives())
+        entries.append({root.path().left(2).toUpper(), root.path()});
+    return DriveTable(entries);
+#else
+    QList<Volume> volumes;
+    for (const QStorageInfo &v : QStorageInfo::mountedVolumes())
+        volumes.append(
+            {QFile::decodeName(v.device()), v.rootPath(), QString::fromLatin1(v.fileSystemType())});
+    return fromVolumes(volumes);
+#endif
 }
 
-std::optional<QString> DriveTable::toHost(const QString &) const
+DriveTable DriveTable::fromVolumes(const QList<Volume> &volumes)
 {
-    return std::nullopt;
+    const QString root = QStringLiteral("/");
+    QList<Entry> entries {{QStringLiteral("C:"), root}};
+    QStringList held; // devices that a drive reaches already
+    for (const Volume &v : volumes)
+        if (QDir::cleanPath(v.rootPath) == root)
+            held << v.device;
+    char letter = 'D';
+    for (const Volume &v : volumes) {
+        const QString path = QDir::cleanPath(v.rootPath);
+        if (letter > 'Z')
+            break;
+        if (path == root || !v.device.startsWith(QStringLiteral("/dev/")) || v.type == u"squashfs"
+            || held.contains(v.device) || !QFileInfo(path).isDir())
+            continue;
+        held << v.device;
+        entries.append({QChar::fromLatin1(letter++) + QStringLiteral(":"), path});
+    }
+    return DriveTable(entries);
 }
-std::optional<QString> DriveTable::toDrive(const QString &) const
+
+const DriveTable::Entry *DriveTable::find(const QString &drive) const
 {
-    return std::nullopt;
+    for (const Entry &e : m_entries)
+        if (e.drive.compare(drive, Qt::CaseInsensitive) == 0)
+            return &e;
+    return nullptr;
+}
+
+std::optional<QString> DriveTable::toHost(const QString &drivePath) const
+{
+    const Entry *entry = find(drivePath.left(2));
+    if (!entry)
+        return std::nullopt;
+    QString below = drivePath.mid(2);
+    // C: and C:\ are the root; C:Music (relative to a current folder) is refused.
+    if (!below.isEmpty() && !below.startsWith(u'\\'))
+        return std::nullopt;
+    below = below.mid(1);
+    if (below.endsWith(u'\\'))
+        below.chop(1);
+    if (below.isEmpty())
+        return entry->hostPath;
+    const QStringList names = below.split(u'\\');
+    if (!std::all_of(names.cbegin(), names.cend(), carriable))
+        return std::nullopt;
+    return joinHost(entry->hostPath, names.join(u'/'));
+}
+
+std::optional<QString> DriveTable::toDrive(const QString &hostPath) const
+{
+    const QString path = QDir::cleanPath(QDir::fromNativeSeparators(hostPath));
+    if (!QDir::isAbsolutePath(path))
+        return std::nullopt;
+    const Entry *best = nullptr;
+    QString below;
+    for (const Entry &e : m_entries) {
+        const QString root = QDir::cleanPath(e.hostPath);
+        const QString prefix = root.endsWith(u'/') ? root : root + u'/';
+        const bool holds = path.compare(root, hostCase) == 0 || path.startsWith(prefix, hostCase);
+        if (holds && (!best || root.size() > QDir::cleanPath(best->hostPath).size())) {
+            best = &e;
+            below = path.mid(qMin(prefix.size(), path.size()));
+        }
+    }
+    if (!best)
+        return std::nullopt;
+    const QStringList names = below.split(u'/', Qt::SkipEmptyParts);
+    if (!std::all_of(names.cbegin(), names.cend(), carriable))
+        return std::nullopt;
+    return best->drive + u'\\' + names.join(u'\\');
 }
 
 HostFileSystem::HostFileSystem(DriveTable drives) : m_drives(std::move(drives)) { }
 
 QStringList HostFileSystem::Drives() const
 {
-    return {};
+    QStringList drives;
+    for (const DriveTable::Entry &e : m_drives.entries())
+        drives << e.drive;
+    return drives;
 }
-bool HostFileSystem::IsReady(const QString &) const
+
+bool HostFileSystem::IsReady(const QString &drive) const
 {
-    return false;
+    const auto host = m_drives.toHost(drive);
+    if (!host)
+        throw WakewellError(errors::deviceUnavailable);
+    // Opening the listing is the one true test: permission bits, ACLs and a missing medium
+    // all show here, as they would when the folder is read.
+    std::error_code ec;
+    const fs::directory_iterator listing(toPath(*host), ec);
+    return !ec;
 }
-FileSystem::Folder HostFileSystem::GetFolder(const QString &) const
+
+FileSystem::Folder HostFileSystem::GetFolder(const QString &path) const
 {
-    return {};
+    const auto folder = drivepath::folderAt(path);
+    const auto host = folder ? m_drives.toHost(folder->Path) : std::nullopt;
+    if (!host)
+        throw WakewellError(errors::pathNotFound);
+    std::error_code ec;
+    if (!fs::is_directory(toPath(*host), ec))
+        fail(ec ? ec : std::make_error_code(std::errc::not_a_directory));
+    return *folder;
 }
-QList<FileSystem::File> HostFileSystem::Files(const Folder &) const
+
+HostFileSystem::Listing HostFileSystem::list(const Folder &folder) const
 {
-    return {};
+    const auto host = m_drives.toHost(folder.Path);
+    if (!host)
+        throw WakewellError(errors::pathNotFound);
+    Listing listing;
+    std::error_code ec;
+    for (fs::directory_iterator it(toPath(*host), ec), end; !ec && it != end; it.increment(ec)) {
+        const auto name = nameOf(it->path());
+        std::error_code typeError;
+        if (!name)
+            continue;
+        if (it->is_directory(typeError))
+            listing.folders << *name;
+        else if (it->is_regular_file(typeError))
+            listing.files << *name;
+    }
+    if (ec)
+        fail(ec);
+    std::sort(listing.files.begin(), listing.files.end(), byName);
+    std::sort(listing.folders.begin(), listing.folders.end(), byName);
+    return listing;
 }
-QList<FileSystem::Folder> HostFileSystem::SubFolders(const Folder &) const
+
+QList<FileSystem::File> HostFileSystem::Files(const Folder &folder) const
 {
-    return {};
+    QList<File> files;
+    for (const QString &name : list(folder).files)
+        files.append({name, drivepath::join(folder.Path, name)});
+    return files;
+}
+
+QList<FileSystem::Folder> HostFileSystem::SubFolders(const Folder &folder) const
+{
+    QList<Folder> folders;
+    for (const QString &name : list(folder).folders)
+        folders.append(*drivepath::folderAt(drivepath::join(folder.Path, name)));
+    return folders;
 }

@@ -5,7 +5,10 @@
 
 #include <memory>
 
-// The media player on Qt Multimedia (QMediaPlayer and QAudioOutput).
+// The media player on Qt Multimedia. The QMediaPlayer lives in a thread of its own: Qt 6.4's
+// GStreamer backend blocks its caller for about a second in stop() or setSource() after a
+// file it could not decode, and creating it starts GStreamer, which takes a while. The window's
+// thread only posts commands and reads a state it keeps itself, so it never waits.
 class QtMediaPlayer final : public MediaPlayer
 {
 public:
@@ -23,7 +26,15 @@ public:
     bool HasAudioOutput() const override;
     int SongsPlayed() const override;
 
-private:
+    // The linear level, 0 to 1, that a volume in hundredths of a decibel stands for: -10000
+    // and below is silence, 0 and above full level, 10^(v/2000) in between.
+    static float linearVolume(int volume);
+    // The level the Qt audio output has now, as last applied by the player's thread; -1 before
+    // the Qt player exists.
+    float appliedVolume() const;
+
     struct Private;
+
+private:
     std::unique_ptr<Private> d;
 };

@@ -1,22 +1,19 @@
 #include "playlist/playlist.h"
 
+#include "browser/browser.h"
 #include "main/frmplayer.h"
 
-namespace {
-bool isFolderEntry(const QListWidgetItem *item)
-{
-    return item && item->text().contains(QStringLiteral(":\\"));
-}
-} // namespace
+#include <algorithm>
 
 void playlist::cmdAddClicked(frmPlayer &f)
 {
-    if (isFolderEntry(f.lstFiles->currentItem()))
+    const QListWidgetItem *current = f.lstFiles->currentItem();
+    if (current && browser::isFolderEntry(current->text()))
         return;
     for (int i = 0; i < f.lstFiles->count(); ++i) {
         const QListWidgetItem *entry = f.lstFiles->item(i);
         // A selected folder entry that is not the current item would name no file.
-        if (!entry->isSelected() || isFolderEntry(entry))
+        if (!entry->isSelected() || browser::isFolderEntry(entry->text()))
             continue;
         // Add() checks for room first, so an "Overflow" leaves both lists in step.
         f.colPlaylist().Add(f.strDrive + f.strFolder + u'\\' + entry->text());
@@ -26,14 +23,14 @@ void playlist::cmdAddClicked(frmPlayer &f)
 
 void playlist::cmdRemoveClicked(frmPlayer &f)
 {
-    for (;;) {
-        const QModelIndexList selected = f.lstSelected->selectionModel()->selectedRows();
-        if (selected.isEmpty())
-            return;
-        int i = selected.first().row();
-        for (const QModelIndex &index : selected)
-            i = qMin(i, index.row());
+    QItemSelectionModel &selection = *f.lstSelected->selectionModel();
+    while (selection.hasSelection()) {
+        const QModelIndexList rows = selection.selectedRows();
+        const int i = std::min_element(rows.cbegin(), rows.cend())->row();
         f.colPlaylist().Remove(i + 1);
+        // A single-selection view selects a neighbour when its current item is removed;
+        // that would make this loop take every song after it, and then the rest.
+        selection.clearCurrentIndex();
         delete f.lstSelected->takeItem(i);
     }
 }

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/error.h"
 #include "platform/mediaplayer.h"
 
 #include <QStringList>
@@ -37,6 +38,8 @@ public:
     {
         m_record.calls << QStringLiteral("Open ") + path;
         m_record.opened << path;
+        if (!openFailure.isEmpty())
+            throw WakewellError(openFailure);
         state = unplayable.contains(path) ? Stopped : Playing;
     }
     void Play() override
@@ -73,6 +76,7 @@ public:
     int lastVolumeSet = 0; // before clamping
     bool audioOutput = true;
     QStringList unplayable; // paths that read Stopped right after Open
+    QString openFailure; // when set, Open fails with this description
     int songsPlayed = 0; // the test raises it when the song open now has played a second
     PlayerRecord &m_record;
 };

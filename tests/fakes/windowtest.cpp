@@ -1,5 +1,7 @@
 #include "fakes/windowtest.h"
 
+#include "alarm/ticktiming.h"
+
 #include <QLocale>
 
 namespace {
@@ -29,6 +31,7 @@ void WindowTest::start()
         [this] {
             auto p = std::make_unique<FakeMediaPlayer>(m_record);
             p->volume = m_initialVolume;
+            p->audioOutput = m_audioOutput;
             return p;
         },
         [this] { return std::make_unique<ForwardingFileSystem>(m_fs); },
@@ -45,6 +48,45 @@ void WindowTest::stop()
     m_fs = FakeFileSystem();
     m_clock = FakeClock();
     m_initialVolume = -600;
+    m_audioOutput = true;
+}
+
+void WindowTest::startHeld()
+{
+    start();
+    QVERIFY(m_window->Timer2->isActive());
+    QCOMPARE(m_window->Timer2->interval(), ticktiming::msUntilNextTick(m_clock.now()));
+    m_window->Timer2->stop();
+}
+
+void WindowTest::tick()
+{
+    QTimer *timer = m_window->Timer2;
+    timer->stop();
+    m_window->Timer2Tick();
+    QVERIFY(timer->isActive() && timer->isSingleShot());
+    QCOMPARE(timer->interval(), ticktiming::msUntilNextTick(m_clock.now()));
+    timer->stop();
+}
+
+void WindowTest::tickAfter(qint64 ms)
+{
+    m_clock.advance(ms);
+    tick();
+}
+
+void WindowTest::ticks(int n)
+{
+    for (int i = 0; i < n; ++i)
+        tickAfter(1000);
+}
+
+void WindowTest::tickAt(QTime time)
+{
+    QDateTime next(m_clock.wall.date(), time);
+    if (next <= m_clock.wall)
+        next = next.addDays(1);
+    tickAfter(m_clock.wall.msecsTo(next));
 }
 
 FakeMediaPlayer &WindowTest::player() const
@@ -85,7 +127,7 @@ void WindowTest::clickEntry(QListWidget *list, const QString &text, Qt::Keyboard
     QTest::mouseClick(list->viewport(), Qt::LeftButton, keys, rect.center());
 }
 
-void WindowTest::addToPlaylist(const QString &folder, const QStringList &names)
+void WindowTest::openFolder(const QString &folder)
 {
     auto *files = child<QListWidget>("lstFiles");
     chooseDrive(folder.left(2));
@@ -95,6 +137,12 @@ void WindowTest::addToPlaylist(const QString &folder, const QStringList &names)
         path += u'\\' + part;
         clickEntry(files, path);
     }
+}
+
+void WindowTest::addToPlaylist(const QString &folder, const QStringList &names)
+{
+    auto *files = child<QListWidget>("lstFiles");
+    openFolder(folder);
     for (int i = 0; i < names.size(); ++i)
         clickEntry(files, names[i], i == 0 ? Qt::NoModifier : Qt::ControlModifier);
     QTest::mouseClick(child<QPushButton>("cmdAdd"), Qt::LeftButton);
@@ -115,4 +163,13 @@ QStringList WindowTest::playlistRows() const
     for (int i = 0; i < list->count(); ++i)
         rows << list->item(i)->text();
     return rows;
+}
+
+bool WindowTest::playlistIs(const QStringList &paths) const
+{
+    QStringList names;
+    for (const QString &path : paths)
+        names << drivepath::fileName(path);
+    return QTest::qCompare(playlistEntries(), paths, "colPlaylist", "paths", __FILE__, __LINE__)
+        && QTest::qCompare(playlistRows(), names, "lstSelected", "names", __FILE__, __LINE__);
 }

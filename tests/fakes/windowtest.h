@@ -17,6 +17,20 @@ public:
     // Makes a new shown window over m_fs, a new fake player and m_clock.
     void start();
     void stop();
+    // start(), with Timer2 held once its first tick is checked to be armed: from then on the
+    // clock ticks only when the test calls tick().
+    void startHeld();
+
+    // One tick of Timer2 at the fake clock's time, as its timeout runs it. Checks that the
+    // tick armed Timer2 again for the next whole second, then holds it.
+    void tick();
+    // Both clocks go on by ms, then a tick.
+    void tickAfter(qint64 ms);
+    // n ticks, one second apart.
+    void ticks(int n);
+    // The machine runs on to the next time the wall clock reads time (today or tomorrow),
+    // then a tick.
+    void tickAt(QTime time);
 
     template<typename T> T *child(const char *name) const
     {
@@ -29,12 +43,17 @@ public:
     void chooseDrive(const QString &drive);
     // A mouse click on the entry of lstFiles with this text, with Ctrl or Shift if given.
     void clickEntry(QListWidget *list, const QString &text, Qt::KeyboardModifiers keys = {});
-    // Builds on the playlist as a user would: picks the folder's drive, clicks down the
-    // folder's path, selects the files by name (Ctrl-click after the first) and clicks Add.
+    // Picks the folder's drive and clicks down the folder's path (C:\Music\Rock, or C:).
+    void openFolder(const QString &folder);
+    // Builds on the playlist as a user would: opens the folder, selects the files by name
+    // (Ctrl-click after the first) and clicks Add.
     void addToPlaylist(const QString &folder, const QStringList &names);
     // Every entry of the playlist, and every row of lstSelected.
     QStringList playlistEntries() const;
     QStringList playlistRows() const;
+    // True when colPlaylist holds exactly these full paths and lstSelected their file names,
+    // in the same order; logs the first difference otherwise.
+    bool playlistIs(const QStringList &paths) const;
 
     // The player the window holds now; fails the test when it has none.
     FakeMediaPlayer &player() const;
@@ -49,4 +68,5 @@ public:
     std::unique_ptr<frmPlayer> m_window;
     // Set before start() to change what the player reports when it is made.
     int m_initialVolume = -600;
+    bool m_audioOutput = true;
 };

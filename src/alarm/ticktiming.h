@@ -1,0 +1,33 @@
+#pragma once
+
+#include <QDateTime>
+#include <QList>
+#include <QTime>
+
+// When the clock tick runs, and what it makes up for after ticks that could not run (the
+// machine was suspended, the event loop was held up). Pure: tests feed them any times.
+namespace ticktiming {
+// How long after each whole second of the wall clock the tick comes: late enough that a
+// timer firing a little early still falls in the new second.
+constexpr int tickOffsetMs = 20;
+// The time the time-of-day comparison still makes up for: older seconds are stale.
+constexpr int catchUpSeconds = 60;
+
+// Milliseconds from now to the next tick, tickOffsetMs after the next whole second:
+// from tickOffsetMs + 1 (now just before a whole second) to 1000 + tickOffsetMs.
+int msUntilNextTick(const QDateTime &now);
+
+// The seconds of the wall clock, as times of day, whose text the tick at now compares, in
+// order and ending with the second of now: every second after that of the previous tick, of
+// the last catchUpSeconds only. On the first tick (previous invalid), or when the clock was
+// set back behind the previous tick's second, the second of now alone; none when the
+// previous tick already saw the second of now. Seconds are counted on the clock's absolute
+// time, so on the night a zone's clock goes back the repeated hour is compared again, and
+// the skipped hour of spring never is.
+QList<QTime> secondsToCompare(const QDateTime &previous, const QDateTime &now);
+
+// The countdown steps a tick takes besides its own, for elapsedMs on the boot clock since the
+// previous tick: max(0, round(elapsedMs / 1000) - 1). Counting the boot clock's whole seconds
+// instead would give 0 or 2 at ordinary ticks, since their phase follows the wall clock.
+qint64 extraCountdownSteps(qint64 elapsedMs);
+} // namespace ticktiming

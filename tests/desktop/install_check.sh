@@ -1,0 +1,42 @@
+#!/usr/bin/env bash
+# Installs a built Wakewell into a temporary prefix as `cmake --install` does, checks that a
+# desktop finds everything where it looks and that the desktop entry and the AppStream
+# metadata validate, then makes the Debian package and checks what it holds and needs.
+# Usage: install_check.sh <build folder> <application id> <icon sizes...>
+set -euo pipefail
+build=$1 id=$2
+shift 2
+
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+prefix=$work/prefix
+cmake --install "$build" --prefix "$prefix" >/dev/null
+
+fail() { echo "FAIL: $*" >&2; exit 1; }
+desktop=$prefix/share/applications/$id.desktop
+metainfo=$prefix/share/metainfo/$id.metainfo.xml
+[ -x "$prefix/bin/wakewell" ] || fail "no bin/wakewell"
+for size in "$@"; do
+    icon=$prefix/share/icons/hicolor/${size}x${size}/apps/$id.png
+    [ -f "$icon" ] || fail "no icon $icon"
+done
+desktop-file-validate "$desktop"
+appstreamcli validate --no-net "$metainfo"
+# The entry starts the installed program by name and shows the installed icon.
+grep -qx "Exec=wakewell" "$desktop" || fail "Exec is not wakewell"
+grep -qx "Icon=$id" "$desktop" || fail "Icon is not $id"
+grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" \
+    || fail "the metadata does not launch $id.desktop"
+
+cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null
+deb=$(ls "$work"/package/*.deb)
+contents=$(dpkg-deb --contents "$deb")
+for file in usr/bin/wakewell usr/share/applications/$id.desktop \
+    usr/share/metainfo/$id.metainfo.xml usr/share/icons/hicolor/256x256/apps/$id.png; do
+    grep -q " \./$file\$" <<<"$contents" || fail "the package lacks $file"
+done
+depends=$(dpkg-deb --field "$deb" Depends)
+for package in libqt6widgets6 libqt6multimedia6 gstreamer1.0-plugins-good; do
+    grep -Eq "(^|, )$package( |,|\$)" <<<"$depends" || fail "the package does not depend on $package"
+done
+echo "installed and packaged: $(basename "$deb")"

@@ -1,0 +1,279 @@
+#include "platform/error.h"
+#include "platform/hostfilesystem.h"
+
+#include <QDir>
+#include <QFile>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <functional>
+
+#ifdef Q_OS_UNIX
+#include <sys/stat.h>
+#include <unistd.h>
+#endif
+
+namespace {
+
+// The description of the error a call raises, or empty when it raises none.
+QString errorOf(const std::function<void()> &call)
+{
+    try {
+        call();
+    } catch (const WakewellError &e) {
+        return e.description();
+    }
+    return QString();
+}
+
+QStringList names(const QList<FileSystem::File> &files)
+{
+    QStringList out;
+    for (const auto &f : files)
+        out << f.Path;
+    return out;
+}
+
+QStringList paths(const QList<FileSystem::Folder> &folders)
+{
+    QStringList out;
+    for (const auto &f : folders)
+        out << f.Path;
+    return out;
+}
+
+#ifdef Q_OS_UNIX
+// Root reads any folder whatever its permission bits. While this lives the process runs as
+// nobody, real and effective id both (Qt's own checks ask access(), which reads the real one),
+// so that a folder without read permission really refuses; the saved id is the way back.
+class Unprivileged
+{
+public:
+    Unprivileged()
+    {
+        if (geteuid() == 0)
+            m_dropped = setresuid(65534, 65534, 0) == 0;
+    }
+    ~Unprivileged()
+    {
+        if (m_dropped && setresuid(0, 0, 0) != 0)
+            qFatal("could not return to root");
+    }
+    bool refusesUnreadable() const { return m_dropped || geteuid() != 0; }
+
+private:
+    bool m_dropped = false;
+};
+#endif
+
+} // namespace
+
+// The file system adapter on a temporary folder mapped as a drive.
+class TestHostFileSystem : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void init()
+    {
+        m_dir.emplace();
+        QVERIFY(m_dir->isValid());
+        m_fs.emplace(DriveTable({{"C:", m_dir->path()}, {"D:", m_dir->filePath("gone")}}));
+    }
+    // So that the temporary folder can be removed by a user who is not root.
+    void cleanup()
+    {
+        QFile::setPermissions(m_dir->filePath("Locked"),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+    }
+
+    void listsInDriveFormInStableOrder()
+    {
+        for (const char *name : {"b.mp3", "a.mp3", "A.mp3", "Rock/x.mp3", "back\\slash.mp3",
+                                 "tab\tname.mp3", "Zed.txt"})
+            touch(name);
+        for (const char *name : {"jazz", "Jazz", "Rock", "odd\\one"})
+            QVERIFY(QDir(m_dir->path()).mkpath(QString::fromLatin1(name)));
+#ifdef Q_OS_UNIX
+        // Neither a file nor a folder: left out.
+        QCOMPARE(::mkfifo(QFile::encodeName(m_dir->filePath("pipe")).constData(), 0600), 0);
+        QVERIFY(QFile::link(m_dir->filePath("nowhere"), m_dir->filePath("broken")));
+#endif
+
+        QCOMPARE(m_fs->Drives(), (QStringList {"C:", "D:"}));
+        const FileSystem::Folder root = m_fs->RootFolder("C:");
+        QCOMPARE(root.Path, QStringLiteral("C:\\"));
+        QVERIFY(!root.ParentFolder());
+        QCOMPARE(names(m_fs->Files(root)),
+                 (QStringList {"C:\\A.mp3", "C:\\a.mp3", "C:\\b.mp3", "C:\\Zed.txt"}));
+        QCOMPARE(paths(m_fs->SubFolders(root)), (QStringList {"C:\\Jazz", "C:\\jazz", "C:\\Rock"}));
+
+        const FileSystem::Folder rock = m_fs->GetFolder("C:\\Rock");
+        QCOMPARE(rock.Name, QStringLiteral("Rock"));
+        QCOMPARE(m_fs->Files(rock).value(0).Name, QStringLiteral("x.mp3"));
+        QCOMPARE(m_fs->Files(rock).value(0).Path, QStringLiteral("C:\\Rock\\x.mp3"));
+        QCOMPARE(rock.ParentFolder(), root);
+    }
+
+    void failsWithClearErrors()
+    {
+        touch("song.mp3");
+        QVERIFY(m_fs->IsReady("C:"));
+        QVERIFY(!m_fs->IsReady("D:"));
+        QCOMPARE(errorOf([&] { m_fs->IsReady("Q:"); }), errors::deviceUnavailable);
+        for (const char *path :
+             {"C:\\Missing", "C:\\song.mp3", "Q:\\", "D:", "C:\\a/..", "C:\\..\\.."})
+            QCOMPARE(errorOf([&] { m_fs->GetFolder(QString::fromLatin1(path)); }),
+                     errors::pathNotFound);
+        const auto folder = m_fs->GetFolder("C:\\");
+        QDir(m_dir->path()).removeRecursively();
+        QCOMPARE(errorOf([&] { m_fs->Files(folder); }), errors::pathNotFound);
+    }
+
+    void unreadableFolderIsRefused()
+    {
+#ifdef Q_OS_UNIX
+        QDir(m_dir->path()).mkpath("Locked/Inner");
+        touch("Locked/song.mp3");
+        const auto open = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+            | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+        QVERIFY(QFile::setPermissions(m_dir->path(), open));
+        QVERIFY(QFile::setPermissions(m_dir->filePath("Locked"), {}));
+        const HostFileSystem locked(DriveTable({{"C:", m_dir->path()},
+                                                { "E:",
+                                                  m_dir->filePath("Locked") }}));
+        const Unprivileged nobody;
+        QVERIFY2(nobody.refusesUnreadable(), "could not leave root");
+        QVERIFY(!locked.IsReady("E:"));
+        const auto folder = locked.GetFolder("C:\\Locked");
+        QCOMPARE(errorOf([&] { locked.Files(folder); }), errors::permissionDenied);
+        QCOMPARE(errorOf([&] { locked.SubFolders(folder); }), errors::permissionDenied);
+        QCOMPARE(errorOf([&] { locked.GetFolder("C:\\Locked\\Inner"); }), errors::permissionDenied);
+#else
+        QSKIP("permission bits are a POSIX matter");
+#endif
+    }
+
+    void mappingNeverEscapes_data()
+    {
+        QTest::addColumn<QString>("drivePath");
+        QTest::addColumn<QString>("host"); // below the drive's folder; "-" when refused
+        QTest::newRow("drive") << "C:"
+                               << "";
+        QTest::newRow("root") << "C:\\"
+                              << "";
+        QTest::newRow("small letter") << "c:\\Music"
+                                      << "/Music";
+        QTest::newRow("trailing") << "C:\\Music\\"
+                                  << "/Music";
+        QTest::newRow("nested") << "C:\\Music\\Rock\\a.mp3"
+                                << "/Music/Rock/a.mp3";
+        QTest::newRow("dot dot") << "C:\\Music\\..\\..\\etc"
+                                 << "-";
+        QTest::newRow("dot") << "C:\\.\\Music"
+                             << "-";
+        QTest::newRow("slash") << "C:\\a/../../etc"
+                               << "-";
+        QTest::newRow("empty name") << "C:\\\\etc"
+                                    << "-";
+        QTest::newRow("relative") << "C:Music"
+                                  << "-";
+        QTest::newRow("control") << QString("C:\\a\nb") << "-";
+        QTest::newRow("nul") << QString("C:\\a") + QChar(0) + "b"
+                             << "-";
+        QTest::newRow("other drive") << "Q:\\Music"
+                                     << "-";
+        QTest::newRow("no drive") << "\\Music"
+                                  << "-";
+    }
+
+    void mappingNeverEscapes()
+    {
+        QFETCH(QString, drivePath);
+        QFETCH(QString, host);
+        const DriveTable table({{"C:", "/srv/c"}, {"D:", "/srv/c/d"}});
+        const auto mapped = table.toHost(drivePath);
+        if (host == u"-") {
+            QCOMPARE(mapped, std::nullopt);
+            return;
+        }
+        QCOMPARE(mapped, std::optional<QString>("/srv/c" + host));
+        // And back again: the drive-form path, without a trailing "\".
+        const QString canonical = host.isEmpty() ? "C:\\" : "C:" + host.replace('/', '\\');
+        QCOMPARE(table.toDrive(*mapped), std::optional<QString>(canonical));
+    }
+
+    void hostPathsToDriveForm_data()
+    {
+        QTest::addColumn<QString>("host");
+        QTest::addColumn<QString>("drive"); // "-" when none
+        QTest::newRow("inner drive wins") << "/srv/c/d/x"
+                                          << "D:\\x";
+        QTest::newRow("drive root") << "/srv/c/d"
+                                    << "D:\\";
+        QTest::newRow("cleaned") << "/srv/c/d/../e/./f"
+                                 << "C:\\e\\f";
+        QTest::newRow("climbs out") << "/srv/c/../etc"
+                                    << "-";
+        QTest::newRow("prefix only") << "/srv/cd"
+                                     << "-";
+        QTest::newRow("backslash") << "/srv/c/a\\b"
+                                   << "-";
+        QTest::newRow("relative") << "srv/c"
+                                  << "-";
+    }
+
+    void hostPathsToDriveForm()
+    {
+        QFETCH(QString, host);
+        QFETCH(QString, drive);
+        const DriveTable table({{"C:", "/srv/c"}, {"D:", "/srv/c/d"}});
+        QCOMPARE(table.toDrive(host), drive == u"-" ? std::nullopt : std::optional<QString>(drive));
+    }
+
+    // C: is /, then one drive per further disk or removable medium, in mount order.
+    void drivesFromMountedVolumes()
+    {
+        for (const char *name : {"usb", "disk", "bind", "snap", "proc"})
+            QVERIFY(QDir(m_dir->path()).mkpath(QString::fromLatin1(name)));
+        touch("hosts");
+        const QString d = m_dir->path() + u'/';
+        const DriveTable table = DriveTable::fromVolumes({
+            {"proc", d + "proc", "proc"},
+            {"/dev/sdb1", d + "usb/", "vfat"},
+            {"/dev/vda", "/", "ext4"},
+            {"/dev/vda", d + "bind", "ext4"},
+            {"/dev/sdc1", d + "hosts", "ext4"},
+            {"/dev/loop3", d + "snap", "squashfs"},
+            {"/dev/sdd1", d + "missing", "ext4"},
+            {"/dev/sdc1", d + "disk", "ext4"},
+            {"/dev/sdb1", d + "disk", "vfat"},
+        });
+        QCOMPARE(table.entries().size(), 3);
+        QCOMPARE(table.entries()[0].hostPath, QStringLiteral("/"));
+        QCOMPARE(table.entries()[1].drive, QStringLiteral("D:"));
+        QCOMPARE(table.entries()[1].hostPath, d + "usb");
+        QCOMPARE(table.entries()[2].drive, QStringLiteral("E:"));
+        QCOMPARE(table.entries()[2].hostPath, d + "disk");
+
+#ifndef Q_OS_WIN
+        const DriveTable machine = DriveTable::machine();
+        QCOMPARE(machine.entries().value(0).drive, QStringLiteral("C:"));
+        QCOMPARE(machine.entries().value(0).hostPath, QStringLiteral("/"));
+#endif
+    }
+
+private:
+    void touch(const char *name)
+    {
+        QFile file(m_dir->filePath(QString::fromLatin1(name)));
+        QDir().mkpath(QFileInfo(file).path());
+        QVERIFY(file.open(QIODevice::WriteOnly));
+    }
+
+    std::optional<QTemporaryDir> m_dir;
+    std::optional<HostFileSystem> m_fs;
+};
+
+QTEST_GUILESS_MAIN(TestHostFileSystem)
+#include "test_hostfilesystem.moc"

@@ -1,0 +1,149 @@
+#include "platform/qtmediaplayer.h"
+
+#include <QProcess>
+#include <QRandomGenerator>
+#include <QTemporaryDir>
+#include <QTest>
+
+// The real player on real files that the test makes: a short tone encoded as MP3, and files
+// that cannot play. Runs with a private sound server (tests/audio/with-pulseaudio.sh).
+class TestMediaPlayer : public QObject
+{
+    Q_OBJECT
+
+private slots:
+    void initTestCase();
+    void playsToItsEnd();
+    void unplayableFilesReadStopped_data();
+    void unplayableFilesReadStopped();
+    void pauseAndResume();
+    void volumeReachesTheOutput();
+    void linearVolume_data();
+    void linearVolume();
+
+private:
+    // Drive form for a file of the temporary folder, which the table maps as C:.
+    QString song(const QString &name) const { return QStringLiteral("C:\\") + name; }
+    std::unique_ptr<QtMediaPlayer> newPlayer() const
+    {
+        return std::make_unique<QtMediaPlayer>(DriveTable({{"C:", m_dir.path()}}));
+    }
+
+    QTemporaryDir m_dir;
+};
+
+void TestMediaPlayer::initTestCase()
+{
+    QVERIFY(m_dir.isValid());
+    const QString wav = m_dir.filePath("tone.wav");
+    QCOMPARE(QProcess::execute(
+                 "sox", {"-n", "-r", "44100", "-c", "2", wav, "synth", "1.5", "sine", "440"}),
+             0);
+    QCOMPARE(QProcess::execute("lame", {"--quiet", wav, m_dir.filePath("tone.mp3")}), 0);
+    QFile empty(m_dir.filePath("empty.mp3"));
+    QVERIFY(empty.open(QIODevice::WriteOnly));
+    QFile noise(m_dir.filePath("noise.mp3"));
+    QVERIFY(noise.open(QIODevice::WriteOnly));
+    QByteArray bytes(64 * 1024, Qt::Uninitialized);
+    QRandomGenerator(7).fillRange(reinterpret_cast<quint32 *>(bytes.data()), bytes.size() / 4);
+    noise.write(bytes);
+}
+
+// From Open until the song sounds the player reads Opening, then Playing, then, at its end,
+// Stopped: never Stopped or Paused on the way.
+void TestMediaPlayer::playsToItsEnd()
+{
+    auto player = newPlayer();
+    player->Open(song("tone.mp3"));
+    QCOMPARE(player->PlayState(), MediaPlayer::Opening);
+    QList<MediaPlayer::State> seen {player->PlayState()};
+    QTRY_VERIFY_WITH_TIMEOUT(
+        [&] {
+            if (seen.last() != player->PlayState())
+                seen << player->PlayState();
+            return player->PlayState() == MediaPlayer::Stopped;
+        }(),
+        20000);
+    QCOMPARE(seen,
+             (QList<MediaPlayer::State> {MediaPlayer::Opening, MediaPlayer::Playing,
+                                         MediaPlayer::Stopped}));
+}
+
+void TestMediaPlayer::unplayableFilesReadStopped_data()
+{
+    QTest::addColumn<QString>("path");
+    QTest::newRow("missing") << song("gone.mp3");
+    QTest::newRow("empty") << song("empty.mp3");
+    QTest::newRow("random bytes") << song("noise.mp3");
+    QTest::newRow("a folder") << QStringLiteral("C:\\");
+    QTest::newRow("outside the drive") << QStringLiteral("C:\\..\\etc\\passwd");
+    QTest::newRow("no such drive") << QStringLiteral("Q:\\tone.mp3");
+}
+
+void TestMediaPlayer::unplayableFilesReadStopped()
+{
+    QFETCH(QString, path);
+    auto player = newPlayer();
+    player->Open(path);
+    QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Stopped, 20000);
+    // The next song still plays.
+    player->Open(song("tone.mp3"));
+    QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Playing, 20000);
+}
+
+void TestMediaPlayer::pauseAndResume()
+{
+    auto player = newPlayer();
+    player->Open(song("tone.mp3"));
+    QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Playing, 20000);
+    player->Pause();
+    QCOMPARE(player->PlayState(), MediaPlayer::Paused);
+    // Paused it stays, however long: it never counts as ended.
+    QTest::qWait(2000);
+    QCOMPARE(player->PlayState(), MediaPlayer::Paused);
+    player->Play();
+    QCOMPARE(player->PlayState(), MediaPlayer::Playing);
+    QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Stopped, 20000);
+    // Stop on a player that has nothing open is harmless.
+    player->Stop();
+    QCOMPARE(player->PlayState(), MediaPlayer::Stopped);
+}
+
+void TestMediaPlayer::volumeReachesTheOutput()
+{
+    auto player = newPlayer();
+    // Before the first song the player answers for itself, and clamps.
+    QCOMPARE(player->Volume(), -600);
+    player->SetVolume(-20000);
+    QCOMPARE(player->Volume(), -10000);
+    player->SetVolume(300);
+    QCOMPARE(player->Volume(), 0);
+    player->SetVolume(-2000);
+    player->Open(song("tone.mp3"));
+    QTRY_VERIFY_WITH_TIMEOUT(qAbs(player->appliedVolume() - 0.1f) < 1e-4f, 20000);
+    player->SetVolume(-10000);
+    QTRY_COMPARE(player->appliedVolume(), 0.0f);
+}
+
+void TestMediaPlayer::linearVolume_data()
+{
+    QTest::addColumn<int>("volume");
+    QTest::addColumn<double>("level");
+    QTest::newRow("full") << 0 << 1.0;
+    QTest::newRow("above full") << 500 << 1.0;
+    QTest::newRow("-20 dB") << -2000 << 0.1;
+    QTest::newRow("new player, -6 dB") << -600 << 0.501187;
+    QTest::newRow("-66 dB") << -6600 << 0.000501187;
+    QTest::newRow("silence") << -10000 << 0.0;
+    QTest::newRow("below silence") << -12000 << 0.0;
+}
+
+void TestMediaPlayer::linearVolume()
+{
+    QFETCH(int, volume);
+    QFETCH(double, level);
+    QVERIFY(qAbs(QtMediaPlayer::linearVolume(volume) - level) <= level * 1e-5);
+}
+
+QTEST_MAIN(TestMediaPlayer)
+#include "test_mediaplayer.moc"

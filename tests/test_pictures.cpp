@@ -1,0 +1,81 @@
+#include "fakes/windowtest.h"
+#include "main/controls.h"
+
+#include <QFile>
+#include <QImageReader>
+#include <QtEndian>
+
+namespace {
+// A little-endian 16-bit field of a file's header.
+int headerField(const QString &path, int offset)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return -1;
+    const QByteArray header = file.read(offset + 2);
+    return header.size() == offset + 2 ? qFromLittleEndian<quint16>(header.constData() + offset)
+                                       : -1;
+}
+} // namespace
+
+// The pictures and the icon, as Qt reads them from the program's resources.
+class TestPictures : public QObject, public WindowTest
+{
+    Q_OBJECT
+
+private slots:
+    void cleanup() { stop(); }
+
+    void pictures_data()
+    {
+        QTest::addColumn<QString>("path");
+        QTest::addColumn<QByteArray>("format");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("Picture1") << ":/pictures/picture1.bmp" << QByteArray("bmp")
+                                  << QSize(80, 60);
+        QTest::newRow("Picture2") << ":/pictures/picture2.bmp" << QByteArray("bmp")
+                                  << QSize(105, 34);
+        QTest::newRow("Picture3") << ":/pictures/picture3.jpg" << QByteArray("jpeg")
+                                  << QSize(360, 240);
+    }
+
+    void pictures()
+    {
+        QFETCH(QString, path);
+        QFETCH(QByteArray, format);
+        QFETCH(QSize, size);
+        QImageReader reader(path);
+        QCOMPARE(reader.format(), format);
+        QCOMPARE(reader.read().size(), size);
+        if (format == "bmp") // bits per pixel, in the bitmap's header
+            QCOMPARE(headerField(path, 28), 24);
+    }
+
+    // Two images, 32 x 32 and 16 x 16, each of 4 bits per pixel (16 colours).
+    void icon()
+    {
+        const QString path = QStringLiteral(":/icons/wakewell.ico");
+        QImageReader reader(path);
+        QCOMPARE(reader.format(), QByteArray("ico"));
+        QCOMPARE(reader.imageCount(), 2);
+        QList<QSize> sizes;
+        for (int i = 0; i < reader.imageCount(); ++i) {
+            QVERIFY(reader.jumpToImage(i));
+            sizes << reader.read().size();
+            QCOMPARE(headerField(path, 6 + 16 * i + 6), 4);
+        }
+        QCOMPARE(sizes, (QList<QSize> {{32, 32}, {16, 16}}));
+    }
+
+    void windowShowsThem()
+    {
+        start();
+        for (const char *name : {"Picture1", "Picture2", "Picture3"})
+            QVERIFY2(!child<PictureBox>(name)->pixmap().isNull(), name);
+        QCOMPARE(child<PictureBox>("Picture1")->pixmap().size(), QSize(80, 60));
+        QVERIFY(m_window->windowIcon().availableSizes().contains(QSize(16, 16)));
+    }
+};
+
+QTEST_MAIN(TestPictures)
+#include "test_pictures.moc"
