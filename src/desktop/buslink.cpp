@@ -4,6 +4,9 @@
 #include <QPointer>
 #include <QThread>
 
+#include <atomic>
+#include <memory>
+
 BusAddresses BusAddresses::fromEnvironment()
 {
     BusAddresses buses {qEnvironmentVariable("DBUS_SESSION_BUS_ADDRESS"),
@@ -17,40 +20,51 @@ BusAddresses BusAddresses::fromEnvironment()
     return buses;
 }
 
-BusLink::BusLink(const QString &address, QObject *parent) : QObject(parent)
+namespace {
+// The links whose connection is being made now, on any thread.
+std::atomic<int> connecting = 0;
+} // namespace
+
+BusLink::BusLink(const QString &address, QObject *parent) : QObject(parent), m_connection(QString())
 {
     static int links = 0;
     m_name = QStringLiteral("wakewell-%1").arg(++links);
-    QThread *thread = QThread::create([address, name = m_name] {
+    // Made on the thread, handed over here once it has ended.
+    auto made = std::make_shared<QDBusConnection>(QString());
+    ++connecting;
+    QThread *thread = QThread::create([address, name = m_name, made] {
         if (!address.isEmpty())
-            QDBusConnection::connectToBus(address, name);
+            *made = QDBusConnection::connectToBus(address, name);
+        --connecting;
     });
     // The thread object lives on this thread, so this runs here once the thread has ended.
-    // A link destroyed before then leaves the connection to be closed here.
-    connect(thread, &QThread::finished, thread, [thread, self = QPointer(this), name = m_name] {
-        thread->deleteLater();
-        if (!self) {
-            QDBusConnection::disconnectFromBus(name);
-            return;
-        }
-        self->m_ready = true;
-        emit self->ready();
-    });
+    connect(thread, &QThread::finished, thread,
+            [thread, self = QPointer(this), name = m_name, made] {
+                thread->deleteLater();
+                if (!self) {
+                    close(name);
+                    return;
+                }
+                self->m_connection = *made;
+                self->m_ready = true;
+                emit self->ready();
+            });
     thread->start();
 }
 
 BusLink::~BusLink()
 {
     if (m_ready)
-        QDBusConnection::disconnectFromBus(m_name);
+        close(m_name);
+}
+
+void BusLink::close(const QString &name)
+{
+    if (connecting == 0)
+        QDBusConnection::disconnectFromBus(name);
 }
 
 bool BusLink::isConnected() const
 {
-    return m_ready && connection().isConnected();
-}
-
-QDBusConnection BusLink::connection() const
-{
-    return QDBusConnection(m_name);
+    return m_ready && m_connection.isConnected();
 }

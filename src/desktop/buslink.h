@@ -16,8 +16,10 @@ struct BusAddresses
 };
 
 // One connection to a bus, made on a thread of its own: connecting waits for the bus to
-// answer, and a bus that does not answer must never hold up the window. The connection is
-// closed when the link is destroyed.
+// answer, and a bus that does not answer must never hold up the window. Qt D-Bus holds a lock
+// of all its connections while one is being made, so the link keeps its connection rather
+// than look it up by name, and it closes it when destroyed only while no link is connecting;
+// otherwise the connection stays open until the program ends.
 class BusLink : public QObject
 {
     Q_OBJECT
@@ -30,13 +32,17 @@ public:
     // Connecting has ended, well or not; ready() has been emitted.
     bool isReady() const { return m_ready; }
     bool isConnected() const;
-    QDBusConnection connection() const;
+    QDBusConnection connection() const { return m_connection; }
 
 signals:
     // Emitted once, on the link's thread.
     void ready();
 
 private:
+    // Closes the named connection, unless that could wait for a bus that does not answer.
+    static void close(const QString &name);
+
     QString m_name;
+    QDBusConnection m_connection;
     bool m_ready = false;
 };

@@ -7,8 +7,7 @@
 
 DesktopIntegration::DesktopIntegration(frmPlayer &f, const BusAddresses &buses, DriveTable drives,
                                        std::unique_ptr<TonePlayer> tone, QObject *parent)
-    : QObject(parent), m_f(f), m_session(buses.session), m_system(buses.system),
-      m_inhibitor(m_session, m_system),
+    : QObject(parent), m_f(f), m_session(buses.session), m_inhibitor(m_session, buses.system),
       m_mpris(f, m_session, std::move(drives), QStringLiteral(WAKEWELL_APP_ID)),
       m_guard(f, std::move(tone))
 {

@@ -27,6 +27,8 @@ public:
     // The machine's audio outputs have changed.
     void audioOutputsChanged() { m_guard.audioOutputsChanged(); }
 
+    const Inhibitor &inhibitor() const { return m_inhibitor; }
+
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
 
@@ -36,7 +38,6 @@ private:
 
     frmPlayer &m_f;
     BusLink m_session;
-    BusLink m_system;
     Inhibitor m_inhibitor;
     MprisService m_mpris;
     SilenceGuard m_guard;

@@ -13,11 +13,10 @@ const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 constexpr uint portalSuspendAndIdle = 4 | 8;
 } // namespace
 
-Inhibitor::Inhibitor(BusLink &session, BusLink &system, QObject *parent)
-    : QObject(parent), m_session(session), m_system(system)
+Inhibitor::Inhibitor(BusLink &session, QString systemAddress, QObject *parent)
+    : QObject(parent), m_session(session), m_systemAddress(std::move(systemAddress))
 {
     connect(&m_session, &BusLink::ready, this, &Inhibitor::reconcile);
-    connect(&m_system, &BusLink::ready, this, &Inhibitor::reconcile);
 }
 
 Inhibitor::~Inhibitor()
@@ -31,6 +30,22 @@ void Inhibitor::setHeld(bool held)
         return;
     m_wanted = held;
     reconcile();
+}
+
+bool Inhibitor::isSettled() const
+{
+    switch (m_step) {
+    case Step::Free:
+        return !m_wanted || m_session.isReady();
+    case Step::ByPortal:
+    case Step::ByLogind:
+        return true;
+    case Step::AskingPortal:
+    case Step::NeedLogind:
+    case Step::AskingLogind:
+        break;
+    }
+    return false;
 }
 
 void Inhibitor::reconcile()
@@ -47,12 +62,16 @@ void Inhibitor::reconcile()
         reconcile();
         return;
     case Step::NeedLogind:
-        if (!m_wanted)
+        if (!m_wanted) {
             m_step = Step::Free;
-        else if (m_system.isConnected())
+        } else if (!m_system) {
+            m_system = std::make_unique<BusLink>(m_systemAddress);
+            connect(m_system.get(), &BusLink::ready, this, &Inhibitor::reconcile);
+        } else if (m_system->isConnected()) {
             askLogind();
-        else if (m_system.isReady())
+        } else if (m_system->isReady()) {
             giveUp();
+        }
         return;
     case Step::AskingPortal:
     case Step::AskingLogind:
@@ -102,7 +121,7 @@ void Inhibitor::askLogind()
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
     call << QStringLiteral("sleep:idle") << QStringLiteral("Wakewell")
          << QString::fromLatin1(reason) << QStringLiteral("block");
-    whenAnswered(m_system.connection().asyncCall(call), [this](const QDBusPendingCall &done) {
+    whenAnswered(m_system->connection().asyncCall(call), [this](const QDBusPendingCall &done) {
         const QDBusPendingReply<QDBusUnixFileDescriptor> reply = done;
         if (reply.isError() || !reply.value().isValid()) {
             giveUp();

@@ -3,6 +3,9 @@
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
+#include <QString>
+
+#include <memory>
 
 class BusLink;
 class QDBusPendingCall;
@@ -19,12 +22,16 @@ class Inhibitor : public QObject
 public:
     static constexpr const char *reason = "An alarm is set";
 
-    // The links must outlive the inhibitor.
-    Inhibitor(BusLink &session, BusLink &system, QObject *parent = nullptr);
+    // The session link must outlive the inhibitor. The system bus is reached only when no
+    // portal answers: while Qt D-Bus makes a connection, every other connection waits, so a
+    // system bus that does not answer holds up nothing that does not need it.
+    Inhibitor(BusLink &session, QString systemAddress, QObject *parent = nullptr);
     // Releases what it holds.
     ~Inhibitor() override;
 
     void setHeld(bool held);
+    // No question is open: what is held is what was wanted, or what could be had of it.
+    bool isSettled() const;
 
 private:
     enum class Step { Free, AskingPortal, NeedLogind, AskingLogind, ByPortal, ByLogind };
@@ -41,7 +48,8 @@ private:
     template<typename F> void whenAnswered(const QDBusPendingCall &call, F onReply);
 
     BusLink &m_session;
-    BusLink &m_system;
+    QString m_systemAddress;
+    std::unique_ptr<BusLink> m_system;
     bool m_wanted = false;
     Step m_step = Step::Free;
     QDBusObjectPath m_portalRequest;

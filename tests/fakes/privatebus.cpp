@@ -1,5 +1,6 @@
 #include "fakes/privatebus.h"
 
+#include <QDBusError>
 #include <QFile>
 
 #include <csignal>
