@@ -8,15 +8,12 @@
 class DesktopTest : public PlaybackTest
 {
 protected:
-    // Three songs, with Timer2 held: the clock ticks only when the test calls tick().
+    // Three songs, with Timer2 held from then on: the clock ticks only when the test calls
+    // tick(). Until then it ticked at most at the fake clock's one time, before any alarm.
     void startHeldWithThreeSongs()
     {
-        m_fs.addDrive("C:");
-        for (const char *name : {"a.mp3", "b.mp3", "c.mp3"})
-            m_fs.addFile(song(name));
-        startHeld();
-        addToPlaylist("C:\\Music", {"a.mp3", "b.mp3", "c.mp3"});
-        m_record.calls.clear();
+        startWithThreeSongs();
+        m_window->Timer2->stop();
     }
 
     // Selects the alarm at a time of day and types its time.
