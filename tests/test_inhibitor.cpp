@@ -246,6 +246,30 @@ private slots:
         QCOMPARE(m_portal->inhibits.size(), 2);
     }
 
+    // Held while the countdown can sound: running or due, not resting and not stuck.
+    void countdownStates_data()
+    {
+        QTest::addColumn<QString>("seconds");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("running") << "3" << true;
+        QTest::newRow("running on a fraction") << "0.5" << true;
+        QTest::newRow("due") << "0" << true;
+        QTest::newRow("resting, empty") << "" << false;
+        QTest::newRow("resting, no number") << "soon" << false;
+        QTest::newRow("stuck") << "-2" << false;
+    }
+
+    void countdownStates()
+    {
+        QFETCH(QString, seconds);
+        QFETCH(bool, held);
+        serve(m_portal, *m_sessionBus);
+        openWindow();
+        setCountdown(seconds);
+        QTRY_VERIFY(m_desktop->inhibitor().isSettled());
+        QCOMPARE(m_portal->held(), held ? 1 : 0);
+    }
+
     void shutdownReleases_data()
     {
         QTest::addColumn<bool>("portal");

@@ -1,5 +1,6 @@
 #include "desktop/alarmset.h"
 
+#include "alarm/countdown.h"
 #include "main/frmplayer.h"
 
 bool desktop::alarmIsSet(const frmPlayer &f)
@@ -8,8 +9,16 @@ bool desktop::alarmIsSet(const frmPlayer &f)
         return !f.Text2->text().isEmpty();
     if (!f.Option2->isChecked() || !f.blnAlarmEdited)
         return false;
-    for (const QLineEdit *field : {f.Text3, f.Text4, f.Text5})
-        if (field->text().isEmpty())
+    // An armed countdown will sound unless it rests (a field empty or no number) or is stuck
+    // (none above zero, yet not all zero).
+    bool allZero = true;
+    bool anyAboveZero = false;
+    for (const QLineEdit *field : {f.Text3, f.Text4, f.Text5}) {
+        const auto number = countdown::fieldNumber(field->text());
+        if (!number)
             return false;
-    return true;
+        allZero = allZero && *number == 0;
+        anyAboveZero = anyAboveZero || *number > 0;
+    }
+    return allZero || anyAboveZero;
 }
