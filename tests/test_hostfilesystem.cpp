@@ -115,6 +115,27 @@ private slots:
         QCOMPARE(rock.ParentFolder(), root);
     }
 
+    // The order is that of QString::compare without case, ties by exact name, also past
+    // ASCII; one read gives both lists as the two calls do.
+    void ordersNamesBeyondAsciiAndReadsOnce()
+    {
+        for (const char *name :
+             {"über.mp3", "Éb.mp3", "aB.mp3", "a_b.mp3", "éa.mp3", "Über.mp3", "Zed.mp3", "a.mp3"})
+            QVERIFY(QFile(m_dir->filePath(QString::fromUtf8(name))).open(QIODevice::WriteOnly));
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("Ökologie")));
+        QVERIFY(QDir(m_dir->path()).mkpath(QStringLiteral("oz")));
+        const FileSystem::Folder root = m_fs->RootFolder("C:");
+        const QStringList files = names(m_fs->Files(root));
+        QCOMPARE(files,
+                 QString("C:\\a.mp3 C:\\a_b.mp3 C:\\aB.mp3 C:\\Zed.mp3 C:\\éa.mp3 C:\\Éb.mp3 "
+                         "C:\\Über.mp3 C:\\über.mp3")
+                     .split(u' '));
+        QCOMPARE(paths(m_fs->SubFolders(root)), (QStringList {"C:\\oz", "C:\\Ökologie"}));
+        const FileSystem::Content content = m_fs->FilesAndSubFolders(root);
+        QCOMPARE(names(content.files), files);
+        QCOMPARE(content.subFolders, m_fs->SubFolders(root));
+    }
+
     void failsWithClearErrors()
     {
         touch("song.mp3");

@@ -1,6 +1,7 @@
-#include "alarm/alarm.h"
 #include "fakes/windowtest.h"
 #include "main/collection.h"
+
+#include <algorithm>
 
 // Add, Remove and Clear by clicks, with colPlaylist and lstSelected compared entry by entry
 // after every step; the three buttons locked while playing.
@@ -149,32 +150,58 @@ private slots:
 
     // A started play locks Add, Remove and Clear, and only them: the browser and both lists
     // go on working. Stopping playback unlocks them.
+    void buttonsLockedWhilePlaying_data()
+    {
+        QTest::addColumn<QString>("play");
+        QTest::addColumn<QString>("stop");
+        QTest::newRow("Play, then Stop") << "cmdPlay"
+                                         << "cmdStop";
+        QTest::newRow("double click, then Stop Song") << "lstSelected"
+                                                      << "Command1";
+    }
+
     void buttonsLockedWhilePlaying()
     {
+        QFETCH(QString, play);
+        QFETCH(QString, stop);
         const QStringList four = addFourSongs();
-        m_window->run([this] { alarms::StartAlarmPlayback(*m_window); });
+        auto locked = [this] {
+            const QList<QPushButton *> buttons {child<QPushButton>("cmdAdd"),
+                                                child<QPushButton>("cmdRemove"),
+                                                child<QPushButton>("cmdClear")};
+            return std::none_of(buttons.cbegin(), buttons.cend(),
+                                [](QPushButton *b) { return b->isEnabled(); });
+        };
+        QVERIFY(!locked());
+        if (play == u"lstSelected") {
+            clickEntry(songs(), "a.mp3");
+            const QRect row = songs()->visualItemRect(songs()->item(0));
+            QTest::mouseDClick(songs()->viewport(), Qt::LeftButton, {}, row.center());
+        } else {
+            click("cmdPlay");
+        }
         QCOMPARE(m_record.opened, QStringList {four[0]});
-        for (const char *button : {"cmdAdd", "cmdRemove", "cmdClear"})
-            QVERIFY(!child<QPushButton>(button)->isEnabled());
+        QVERIFY(locked());
 
         clickEntry(files(), "c.mp3");
         click("cmdAdd");
-        clickEntry(songs(), "a.mp3");
+        clickEntry(songs(), "b.mp3");
         click("cmdRemove");
         click("cmdClear");
         QVERIFY(playlistIs(four));
-        QVERIFY(songs()->item(0)->isSelected());
+        QVERIFY(songs()->item(1)->isSelected());
 
         click("cmdUp");
         QCOMPARE(m_window->strFolder, QStringLiteral("\\Music"));
         clickEntry(files(), "C:\\Music\\Rock");
         QCOMPARE(m_window->strFolder, QStringLiteral("\\Music\\Rock"));
+        QVERIFY(locked());
 
-        m_window->run([this] { m_window->EnablePlaylistButtons(true); });
-        for (const char *button : {"cmdAdd", "cmdRemove", "cmdClear"})
-            QVERIFY(child<QPushButton>(button)->isEnabled());
+        click(qPrintable(stop));
+        QVERIFY(!locked());
         click("cmdRemove");
-        QVERIFY(playlistIs(four.mid(1)));
+        QVERIFY(playlistIs({four[0], four[2], four[3]}));
+        QVERIFY(messageText().isEmpty());
     }
 
     // The playlist holds at most 32,767 songs: an Add that would pass that stops at the

@@ -22,13 +22,14 @@ void appendEntries(QListWidget &list, const QStringList &entries)
 // in the path), by name; then its subfolders, by full path.
 void listFolder(frmPlayer &f, const FileSystem::Folder &folder, const QString &filter)
 {
+    const FileSystem::Content content = f.fso().FilesAndSubFolders(folder);
     QStringList files;
-    for (const FileSystem::File &file : f.fso().Files(folder))
+    for (const FileSystem::File &file : content.files)
         if (file.Path.contains(filter, Qt::CaseSensitive))
             files << file.Name;
     appendEntries(*f.lstFiles, files);
     QStringList folders;
-    for (const FileSystem::Folder &sub : f.fso().SubFolders(folder))
+    for (const FileSystem::Folder &sub : content.subFolders)
         folders << sub.Path;
     appendEntries(*f.lstFiles, folders);
 }

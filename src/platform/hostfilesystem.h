@@ -65,6 +65,7 @@ public:
     Folder GetFolder(const QString &path) const override;
     QList<File> Files(const Folder &folder) const override;
     QList<Folder> SubFolders(const Folder &folder) const override;
+    Content FilesAndSubFolders(const Folder &folder) const override;
 
 private:
     struct Listing

@@ -36,8 +36,7 @@ public:
         begin(command);
         m_paused = false;
         m_counted = false;
-        player().setSource(QUrl::fromLocalFile(hostPath));
-        player().play();
+        load(QUrl::fromLocalFile(hostPath), 0);
         report();
     }
     void play(quint64 command)
@@ -143,7 +142,23 @@ private:
         return sounding ? MediaPlayer::Playing : MediaPlayer::Opening;
     }
 
-    void report() { emit stateReported(m_command, state()); }
+    void report()
+    {
+        // setSource() stops the player before play() starts it: that Stopped is no end of
+        // the new song, and a Timer1 tick that saw it would pass the song over.
+        if (!m_loading)
+            emit stateReported(m_command, state());
+    }
+
+    void load(const QUrl &source, qint64 position)
+    {
+        m_loading = true;
+        player().setSource(source);
+        if (position > 0)
+            player().setPosition(position);
+        player().play();
+        m_loading = false;
+    }
 
     void countPlayed(qint64 position)
     {
@@ -169,10 +184,9 @@ private:
         qWarning("the song stalled at %lld ms; loading it again", position);
         m_stillChecks = 0;
         const QUrl source = m_player->source();
+        m_loading = true;
         m_player->setSource(QUrl());
-        m_player->setSource(source);
-        m_player->setPosition(position);
-        m_player->play();
+        load(source, position);
     }
 
     QMediaPlayer *m_player = nullptr;
@@ -181,6 +195,7 @@ private:
     quint64 m_command = 0;
     bool m_paused = false;
     bool m_counted = false; // the song open now has been counted in songsPlayed
+    bool m_loading = false;
     qint64 m_lastPosition = -1;
     int m_stillChecks = 0;
 };
