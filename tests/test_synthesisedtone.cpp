@@ -81,11 +81,11 @@ private slots:
         tone.start();
         QByteArray heard;
         QTRY_VERIFY_WITH_TIMEOUT(
-                [&] {
-                    heard += recorder.readAllStandardOutput();
-                    return peak(levels(heard, 1), 0, 1) > 0.3;
-                }(),
-                20000);
+            [&] {
+                heard += recorder.readAllStandardOutput();
+                return peak(levels(heard, 1), 0, 1) > 0.3;
+            }(),
+            20000);
         tone.stop();
         recorder.kill();
         recorder.waitForFinished();
