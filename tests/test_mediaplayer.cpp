@@ -70,6 +70,8 @@ void TestMediaPlayer::playsToItsEnd()
     QVERIFY(seen.contains(MediaPlayer::Playing));
     QCOMPARE(seen.indexOf(MediaPlayer::Stopped), seen.size() - 1);
     QVERIFY(!seen.contains(MediaPlayer::Paused));
+    // The song of a second and a half played for a second.
+    QCOMPARE(player->SongsPlayed(), 1);
 }
 
 void TestMediaPlayer::unplayableFilesReadStopped_data()
@@ -89,6 +91,7 @@ void TestMediaPlayer::unplayableFilesReadStopped()
     auto player = newPlayer();
     player->Open(path);
     QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Stopped, 20000);
+    QCOMPARE(player->SongsPlayed(), 0);
     // The next song still plays.
     player->Open(song("tone.mp3"));
     QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Playing, 20000);

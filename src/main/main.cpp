@@ -1,9 +1,12 @@
+#include "desktop/desktopintegration.h"
+#include "desktop/synthesisedtone.h"
 #include "main/frmplayer.h"
 #include "platform/hostfilesystem.h"
 #include "platform/qtmediaplayer.h"
 #include "platform/systemclock.h"
 
 #include <QApplication>
+#include <QMediaDevices>
 
 int main(int argc, char *argv[])
 {
@@ -20,6 +23,11 @@ int main(int argc, char *argv[])
     const DriveTable drives = DriveTable::machine();
     frmPlayer window({[&] { return std::make_unique<QtMediaPlayer>(drives); },
                       [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
+    DesktopIntegration desktop(window, BusAddresses::fromEnvironment(), drives,
+                               std::make_unique<SynthesisedTone>());
+    const QMediaDevices devices;
+    QObject::connect(&devices, &QMediaDevices::audioOutputsChanged, &desktop,
+                     &DesktopIntegration::audioOutputsChanged);
     window.show();
     return app.exec();
 }

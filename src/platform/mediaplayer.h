@@ -27,4 +27,8 @@ public:
     virtual void SetVolume(int volume) = 0;
     // False when the machine offers no audio output at all: then nothing would be heard.
     virtual bool HasAudioOutput() const = 0;
+    // How many of the songs opened so far have played for at least a second (their position
+    // reached 1000 ms); each opened song counts once. It only grows, so that a caller can
+    // tell whether any song played between two readings, whatever was opened in between.
+    virtual int SongsPlayed() const = 0;
 };

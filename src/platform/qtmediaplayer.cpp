@@ -20,6 +20,8 @@ constexpr int fullLevel = 0;
 // A song whose position has not moved for this long while it should play has stalled.
 constexpr int stallCheckMs = 1000;
 constexpr int stalledChecks = 5;
+// A song counts as played once its position has reached this.
+constexpr qint64 playedMs = 1000;
 
 // Lives in the player's thread and owns the Qt player there. Every command carries the
 // number the window's side gave it; each state it reports carries the number of the last
@@ -33,6 +35,7 @@ public:
     {
         begin(command);
         m_paused = false;
+        m_counted = false;
         load(QUrl::fromLocalFile(hostPath), 0);
         report();
     }
@@ -75,6 +78,8 @@ public:
     }
 
     std::atomic<float> applied {-1.0f};
+    // The songs opened whose position has reached playedMs; read from the window's thread.
+    std::atomic<int> songsPlayed {0};
 
 signals:
     void stateReported(quint64 command, int state);
@@ -97,6 +102,7 @@ private:
             connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &Worker::report);
             connect(m_player, &QMediaPlayer::playbackStateChanged, this, &Worker::report);
             connect(m_player, &QMediaPlayer::errorOccurred, this, &Worker::report);
+            connect(m_player, &QMediaPlayer::positionChanged, this, &Worker::countPlayed);
             auto *watch = new QTimer(this);
             connect(watch, &QTimer::timeout, this, &Worker::checkStall);
             watch->start(stallCheckMs);
@@ -154,6 +160,14 @@ private:
         m_loading = false;
     }
 
+    void countPlayed(qint64 position)
+    {
+        if (m_counted || position < playedMs)
+            return;
+        m_counted = true;
+        ++songsPlayed;
+    }
+
     // With PulseAudio the pipeline can hang while it reads Playing: the position stops. Such
     // a song is loaded again and goes on from where it stopped.
     void checkStall()
@@ -180,6 +194,7 @@ private:
     float m_level = 1.0f;
     quint64 m_command = 0;
     bool m_paused = false;
+    bool m_counted = false; // the song open now has been counted in songsPlayed
     bool m_loading = false;
     qint64 m_lastPosition = -1;
     int m_stillChecks = 0;
@@ -282,6 +297,11 @@ void QtMediaPlayer::SetVolume(int volume)
 bool QtMediaPlayer::HasAudioOutput() const
 {
     return !QMediaDevices::audioOutputs().isEmpty();
+}
+
+int QtMediaPlayer::SongsPlayed() const
+{
+    return d->worker->songsPlayed;
 }
 
 float QtMediaPlayer::linearVolume(int volume)

@@ -24,6 +24,7 @@ public:
     int Volume() const override;
     void SetVolume(int volume) override;
     bool HasAudioOutput() const override;
+    int SongsPlayed() const override;
 
     // The linear level, 0 to 1, that a volume in hundredths of a decibel stands for: -10000
     // and below is silence, 0 and above full level, 10^(v/2000) in between.

@@ -66,6 +66,7 @@ public:
         lastVolumeSet = v;
     }
     bool HasAudioOutput() const override { return audioOutput; }
+    int SongsPlayed() const override { return songsPlayed; }
 
     // The song has played to its end.
     void finishSong() { state = Stopped; }
@@ -76,5 +77,6 @@ public:
     bool audioOutput = true;
     QStringList unplayable; // paths that read Stopped right after Open
     QString openFailure; // when set, Open fails with this description
+    int songsPlayed = 0; // the test raises it when the song open now has played a second
     PlayerRecord &m_record;
 };

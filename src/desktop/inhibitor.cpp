@@ -1,0 +1,158 @@
+#include "desktop/inhibitor.h"
+
+#include "desktop/buslink.h"
+
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+
+#include <cstdio>
+
+namespace {
+const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
+// The portal's flags: 4 suspend, 8 idle.
+constexpr uint portalSuspendAndIdle = 4 | 8;
+} // namespace
+
+Inhibitor::Inhibitor(BusLink &session, QString systemAddress, QObject *parent)
+    : QObject(parent), m_session(session), m_systemAddress(std::move(systemAddress))
+{
+    connect(&m_session, &BusLink::ready, this, &Inhibitor::reconcile);
+}
+
+Inhibitor::~Inhibitor()
+{
+    release();
+}
+
+void Inhibitor::setHeld(bool held)
+{
+    if (held == m_wanted)
+        return;
+    m_wanted = held;
+    reconcile();
+}
+
+bool Inhibitor::isSettled() const
+{
+    switch (m_step) {
+    case Step::Free:
+        return !m_wanted || m_session.isReady();
+    case Step::ByPortal:
+    case Step::ByLogind:
+        return true;
+    case Step::AskingPortal:
+    case Step::NeedLogind:
+    case Step::AskingLogind:
+        break;
+    }
+    return false;
+}
+
+void Inhibitor::reconcile()
+{
+    switch (m_step) {
+    case Step::Free:
+        if (!m_wanted || !m_session.isReady())
+            return;
+        if (m_session.isConnected()) {
+            askPortal();
+            return;
+        }
+        m_step = Step::NeedLogind;
+        reconcile();
+        return;
+    case Step::NeedLogind:
+        if (!m_wanted) {
+            m_step = Step::Free;
+        } else if (!m_system) {
+            m_system = std::make_unique<BusLink>(m_systemAddress);
+            connect(m_system.get(), &BusLink::ready, this, &Inhibitor::reconcile);
+        } else if (m_system->isConnected()) {
+            askLogind();
+        } else if (m_system->isReady()) {
+            giveUp();
+        }
+        return;
+    case Step::AskingPortal:
+    case Step::AskingLogind:
+        return;
+    case Step::ByPortal:
+    case Step::ByLogind:
+        if (!m_wanted)
+            release();
+        return;
+    }
+}
+
+template<typename F> void Inhibitor::whenAnswered(const QDBusPendingCall &call, F onReply)
+{
+    auto *watcher = new QDBusPendingCallWatcher(call, this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, onReply] {
+        watcher->deleteLater();
+        onReply(*watcher);
+    });
+}
+
+void Inhibitor::askPortal()
+{
+    m_step = Step::AskingPortal;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        portalService, QStringLiteral("/org/freedesktop/portal/desktop"),
+        QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
+    call << QString() << portalSuspendAndIdle
+         << QVariantMap {{QStringLiteral("reason"), QString::fromLatin1(reason)}};
+    whenAnswered(m_session.connection().asyncCall(call), [this](const QDBusPendingCall &done) {
+        const QDBusPendingReply<QDBusObjectPath> reply = done;
+        if (reply.isError()) {
+            m_step = Step::NeedLogind;
+        } else {
+            m_step = Step::ByPortal;
+            m_portalRequest = reply.value();
+        }
+        reconcile();
+    });
+}
+
+void Inhibitor::askLogind()
+{
+    m_step = Step::AskingLogind;
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
+        QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
+    call << QStringLiteral("sleep:idle") << QStringLiteral("Wakewell")
+         << QString::fromLatin1(reason) << QStringLiteral("block");
+    whenAnswered(m_system->connection().asyncCall(call), [this](const QDBusPendingCall &done) {
+        const QDBusPendingReply<QDBusUnixFileDescriptor> reply = done;
+        if (reply.isError() || !reply.value().isValid()) {
+            giveUp();
+            return;
+        }
+        m_step = Step::ByLogind;
+        m_logindLock = reply.value();
+        reconcile();
+    });
+}
+
+void Inhibitor::giveUp()
+{
+    m_step = Step::Free;
+    if (m_warned)
+        return;
+    m_warned = true;
+    std::fputs("Wakewell: neither an inhibit portal nor systemd-logind answered; the computer "
+               "may sleep while an alarm is set\n",
+               stderr);
+}
+
+void Inhibitor::release()
+{
+    if (m_step == Step::ByPortal) {
+        m_session.connection().asyncCall(QDBusMessage::createMethodCall(
+            portalService, m_portalRequest.path(), QStringLiteral("org.freedesktop.portal.Request"),
+            QStringLiteral("Close")));
+        m_portalRequest = QDBusObjectPath();
+    }
+    m_logindLock = QDBusUnixFileDescriptor();
+    if (m_step == Step::ByPortal || m_step == Step::ByLogind)
+        m_step = Step::Free;
+}

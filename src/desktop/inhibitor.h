@@ -1,0 +1,59 @@
+#pragma once
+
+#include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class BusLink;
+class QDBusPendingCall;
+
+// Keeps the computer from suspending and from going idle while it is held: through the
+// desktop's inhibit portal where one answers on the session bus, otherwise through
+// systemd-logind on the system bus. Every call is asynchronous, so a slow or missing
+// service never holds up the window. Where neither answers, one line on standard error
+// says so, once for the life of the inhibitor.
+class Inhibitor : public QObject
+{
+    Q_OBJECT
+
+public:
+    static constexpr const char *reason = "An alarm is set";
+
+    // The session link must outlive the inhibitor. The system bus is reached only when no
+    // portal answers: while Qt D-Bus makes a connection, every other connection waits, so a
+    // system bus that does not answer holds up nothing that does not need it.
+    Inhibitor(BusLink &session, QString systemAddress, QObject *parent = nullptr);
+    // Releases what it holds.
+    ~Inhibitor() override;
+
+    void setHeld(bool held);
+    // No question is open: what is held is what was wanted, or what could be had of it.
+    bool isSettled() const;
+
+private:
+    enum class Step { Free, AskingPortal, NeedLogind, AskingLogind, ByPortal, ByLogind };
+
+    // Brings what is held in line with what is wanted; runs again whenever a bus becomes
+    // ready or a service answers.
+    void reconcile();
+    void askPortal();
+    void askLogind();
+    // Neither service answered: the inhibitor rests until it is wanted anew.
+    void giveUp();
+    void release();
+    // Runs onReply with the finished call on this object's thread.
+    template<typename F> void whenAnswered(const QDBusPendingCall &call, F onReply);
+
+    BusLink &m_session;
+    QString m_systemAddress;
+    std::unique_ptr<BusLink> m_system;
+    bool m_wanted = false;
+    Step m_step = Step::Free;
+    QDBusObjectPath m_portalRequest;
+    // logind holds its lock for as long as this descriptor stays open.
+    QDBusUnixFileDescriptor m_logindLock;
+    bool m_warned = false;
+};

@@ -1,0 +1,251 @@
+#include "desktop/mprisservice.h"
+
+#include "desktop/buslink.h"
+#include "desktop/mprisadaptors.h"
+#include "main/frmplayer.h"
+#include "playback/playback.h"
+
+#include <QCoreApplication>
+#include <QDBusPendingCallWatcher>
+#include <QDBusPendingReply>
+#include <QTimer>
+#include <QUrl>
+
+#include <algorithm>
+#include <cmath>
+
+namespace {
+const QString busService = QStringLiteral("org.freedesktop.DBus");
+const QString busPath = QStringLiteral("/org/freedesktop/DBus");
+
+QDBusMessage busCall(const QString &method, const QVariantList &arguments)
+{
+    QDBusMessage call = QDBusMessage::createMethodCall(busService, busPath, busService, method);
+    call.setArguments(arguments);
+    return call;
+}
+} // namespace
+
+MprisService::MprisService(frmPlayer &f, BusLink &session, DriveTable drives, QString desktopEntry,
+                           QObject *parent)
+    : QObject(parent), m_f(f), m_session(session), m_drives(std::move(drives)),
+      m_desktopEntry(std::move(desktopEntry))
+{
+    new MprisRootAdaptor(this);
+    new MprisPlayerAdaptor(this);
+    // Announced once the handler, and every handler nested in it, has ended.
+    connect(&m_f, &frmPlayer::handlerEnded, this, [this] {
+        if (m_announcePending)
+            return;
+        m_announcePending = true;
+        QTimer::singleShot(0, this, &MprisService::announce);
+    });
+    if (m_session.isReady())
+        registerOnBus();
+    else
+        connect(&m_session, &BusLink::ready, this, &MprisService::registerOnBus);
+}
+
+MprisService::~MprisService()
+{
+    shutdown();
+}
+
+void MprisService::registerOnBus()
+{
+    if (m_closed || !m_session.isConnected())
+        return;
+    QDBusConnection bus = m_session.connection();
+    if (!bus.registerObject(QString::fromLatin1(objectPath), this, QDBusConnection::ExportAdaptors))
+        return;
+    m_announced = announcedProperties();
+    requestName(QString::fromLatin1(serviceName));
+}
+
+void MprisService::requestName(const QString &name)
+{
+    constexpr uint doNotQueue = 4;
+    constexpr uint alreadyTaken = 3;
+    auto *watcher
+        = new QDBusPendingCallWatcher(m_session.connection().asyncCall(busCall(
+                                          QStringLiteral("RequestName"), {name, doNotQueue})),
+                                      this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, name] {
+        watcher->deleteLater();
+        const QDBusPendingReply<uint> reply = *watcher;
+        if (m_closed || reply.isError())
+            return;
+        // A second Wakewell takes a name of its own, as MPRIS provides for.
+        if (reply.value() != alreadyTaken)
+            m_ownedName = name;
+        else if (name == QString::fromLatin1(serviceName))
+            requestName(name + QStringLiteral(".instance")
+                        + QString::number(QCoreApplication::applicationPid()));
+    });
+}
+
+void MprisService::shutdown()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    if (!m_session.isConnected())
+        return;
+    QDBusConnection bus = m_session.connection();
+    bus.unregisterObject(QString::fromLatin1(objectPath));
+    // The name would go with the connection; released now, so that the desktop drops the
+    // player as the window closes.
+    if (!m_ownedName.isEmpty())
+        bus.asyncCall(busCall(QStringLiteral("ReleaseName"), {m_ownedName}));
+}
+
+MprisService::Status MprisService::status() const
+{
+    if (m_f.mpPlayer().PlayState() == MediaPlayer::Paused)
+        return Status::Paused;
+    return m_f.Timer1->isActive() ? Status::Playing : Status::Stopped;
+}
+
+QVariantMap MprisService::metadata() const
+{
+    const QString title = m_f.txtSong->text();
+    if (title.isEmpty())
+        return {};
+    // The song that txtSong names: in the Ended state intSong stands one past the last.
+    const int count = m_f.colPlaylist().Count();
+    const int position = std::min<int>(m_f.intSong, count);
+    QVariantMap data {
+        {QStringLiteral("mpris:trackid"),
+         QVariant::fromValue(QDBusObjectPath(
+             QStringLiteral("/org/wakewell/Wakewell/Track/%1").arg(std::max(position, 0))))},
+        {QStringLiteral("xesam:title"), title},
+    };
+    if (position >= 1) {
+        const QString &entry = m_f.colPlaylist().Item(position);
+        const auto host = m_drives.toHost(entry);
+        if (host && drivepath::fileName(entry) == title)
+            data.insert(QStringLiteral("xesam:url"),
+                        QUrl::fromLocalFile(*host).toString(QUrl::FullyEncoded));
+    }
+    return data;
+}
+
+double MprisService::volume() const
+{
+    // Hundredths of a decibel; -10000 and below is silence.
+    const int level = m_f.mpPlayer().Volume();
+    return level <= -10000 ? 0.0 : std::pow(10.0, level / 2000.0);
+}
+
+bool MprisService::canGoNext() const
+{
+    return m_f.intSong < m_f.colPlaylist().Count();
+}
+
+bool MprisService::canGoPrevious() const
+{
+    return m_f.colPlaylist().Count() > 0 && m_f.intSong > 1;
+}
+
+bool MprisService::canPlay() const
+{
+    return m_f.colPlaylist().Count() > 0 || status() == Status::Paused;
+}
+
+bool MprisService::canPause() const
+{
+    return status() != Status::Stopped;
+}
+
+void MprisService::runHandler(void (*handler)(frmPlayer &))
+{
+    if (!m_closed)
+        m_f.run([this, handler] { handler(m_f); });
+}
+
+void MprisService::play()
+{
+    if (status() != Status::Playing)
+        runHandler(playback::cmdPlayClicked);
+}
+
+void MprisService::pause()
+{
+    if (status() == Status::Playing)
+        runHandler(playback::cmdPauseClicked);
+}
+
+void MprisService::playPause()
+{
+    // Pause resumes a paused song where it stopped; Play would start the playlist afresh.
+    runHandler(status() == Status::Stopped ? playback::cmdPlayClicked : playback::cmdPauseClicked);
+}
+
+void MprisService::stop()
+{
+    // Stopped with no current song is Idle, where Stop would change nothing but the caption.
+    // Stopped at the end of the playlist is not: Stop there unlocks the playlist buttons.
+    if (status() != Status::Stopped || m_f.intSong != 0)
+        runHandler(playback::cmdStopClicked);
+}
+
+void MprisService::next()
+{
+    if (canGoNext())
+        runHandler(playback::cmdNextClicked);
+}
+
+void MprisService::previous()
+{
+    if (canGoPrevious())
+        runHandler(playback::cmdBackClicked);
+}
+
+void MprisService::raise()
+{
+    if (m_closed)
+        return;
+    m_f.setWindowState(m_f.windowState() & ~Qt::WindowMinimized);
+    m_f.show();
+    m_f.raise();
+    m_f.activateWindow();
+}
+
+void MprisService::quit()
+{
+    // After the reply has gone: closing the last window ends the program.
+    if (!m_closed)
+        QTimer::singleShot(0, &m_f, &QWidget::close);
+}
+
+QVariantMap MprisService::announcedProperties() const
+{
+    return {
+        {QStringLiteral("PlaybackStatus"), MprisPlayerAdaptor::statusText(status())},
+        {QStringLiteral("Metadata"), metadata()},
+        {QStringLiteral("CanGoNext"), canGoNext()},
+        {QStringLiteral("CanGoPrevious"), canGoPrevious()},
+        {QStringLiteral("CanPlay"), canPlay()},
+        {QStringLiteral("CanPause"), canPause()},
+    };
+}
+
+void MprisService::announce()
+{
+    m_announcePending = false;
+    if (m_closed || !m_session.isConnected())
+        return;
+    const QVariantMap now = announcedProperties();
+    QVariantMap changed;
+    for (auto it = now.cbegin(); it != now.cend(); ++it)
+        if (m_announced.value(it.key()) != it.value())
+            changed.insert(it.key(), it.value());
+    m_announced = now;
+    if (changed.isEmpty())
+        return;
+    QDBusMessage signal = QDBusMessage::createSignal(
+        QString::fromLatin1(objectPath), QStringLiteral("org.freedesktop.DBus.Properties"),
+        QStringLiteral("PropertiesChanged"));
+    signal << QStringLiteral("org.mpris.MediaPlayer2.Player") << changed << QStringList();
+    m_session.connection().send(signal);
+}

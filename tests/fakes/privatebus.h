@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QDBusConnection>
+#include <QProcess>
+#include <QString>
+#include <QTemporaryDir>
+
+// A D-Bus daemon of the test's own, for as long as the object lives. It activates no
+// services, so no real portal or player can start on it and answer in a fake's place.
+class PrivateBus
+{
+public:
+    // Starts the daemon and waits for its address; fails the test when it cannot.
+    PrivateBus();
+    ~PrivateBus();
+
+    QString address() const { return m_address; }
+    // A connection of the test's own, by a name of its own.
+    QDBusConnection connect(const QString &name) const;
+    // The daemon stops answering until resume(), as a hung bus does.
+    void pause();
+    void resume();
+
+private:
+    QTemporaryDir m_dir;
+    QProcess m_daemon;
+    QString m_address;
+};

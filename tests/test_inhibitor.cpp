@@ -1,0 +1,382 @@
+#include "desktop/desktopintegration.h"
+#include "desktoptest.h"
+#include "fakes/faketone.h"
+#include "fakes/privatebus.h"
+
+#include <QDBusArgument>
+#include <QDBusConnectionInterface>
+#include <QDBusMessage>
+#include <QDBusObjectPath>
+#include <QDBusUnixFileDescriptor>
+#include <QDBusVirtualObject>
+#include <QRegularExpression>
+#include <QSemaphore>
+#include <QTemporaryFile>
+
+#include <atomic>
+
+#include <fcntl.h>
+#include <poll.h>
+#include <unistd.h>
+
+namespace {
+
+// The inhibit portal: every Inhibit gets a request handle of its own, held until Close.
+class FakePortal final : public QDBusVirtualObject
+{
+public:
+    static constexpr const char *name = "org.freedesktop.portal.Desktop";
+    static constexpr const char *path = "/org/freedesktop/portal/desktop";
+
+    struct Inhibit
+    {
+        QString window;
+        uint flags;
+        QString reason;
+    };
+    QList<Inhibit> inhibits;
+    QStringList handles;
+    QStringList closed;
+
+    int held() const { return int(handles.size() - closed.size()); }
+
+    QString introspect(const QString &) const override { return {}; }
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
+    {
+        const QVariantList args = message.arguments();
+        if (message.member() == "Inhibit" && args.size() == 3) {
+            inhibits.append({args[0].toString(), args[1].toUInt(),
+                             qdbus_cast<QVariantMap>(args[2]).value("reason").toString()});
+            handles << QStringLiteral("%1/request/1_1/t%2").arg(path).arg(handles.size());
+            connection.send(
+                message.createReply(QVariant::fromValue(QDBusObjectPath(handles.last()))));
+            return true;
+        }
+        if (message.member() == "Close" && handles.contains(message.path())) {
+            closed << message.path();
+            connection.send(message.createReply());
+            return true;
+        }
+        return false;
+    }
+};
+
+// systemd-logind: every Inhibit gets the write end of a pipe of its own; the lock is held
+// until every copy of that end is closed, which the read end sees.
+class FakeLogind final : public QDBusVirtualObject
+{
+public:
+    static constexpr const char *name = "org.freedesktop.login1";
+    static constexpr const char *path = "/org/freedesktop/login1";
+
+    QList<QStringList> inhibits;
+    QList<int> readEnds;
+
+    ~FakeLogind() override
+    {
+        for (int fd : readEnds)
+            ::close(fd);
+    }
+
+    // Every lock handed out whose descriptor is still open somewhere.
+    int held() const
+    {
+        int open = 0;
+        for (int fd : readEnds) {
+            pollfd p {fd, POLLIN, 0};
+            if (::poll(&p, 1, 0) == 0 || !(p.revents & POLLHUP))
+                ++open;
+        }
+        return open;
+    }
+
+    QString introspect(const QString &) const override { return {}; }
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
+    {
+        if (message.member() != "Inhibit")
+            return false;
+        QStringList args;
+        for (const QVariant &arg : message.arguments())
+            args << arg.toString();
+        inhibits << args;
+        int fds[2];
+        if (::pipe2(fds, O_CLOEXEC) != 0)
+            qFatal("pipe");
+        readEnds << fds[0];
+        // The message keeps a copy of its own, closed once it has gone.
+        const QDBusUnixFileDescriptor lock(fds[1]);
+        ::close(fds[1]);
+        connection.send(message.createReply(QVariant::fromValue(lock)));
+        return true;
+    }
+};
+
+// Standard error, caught in a file for as long as the object lives.
+class StderrCatch
+{
+public:
+    StderrCatch()
+    {
+        if (!m_file.open())
+            qFatal("no temporary file");
+        m_saved = ::dup(STDERR_FILENO);
+        ::dup2(m_file.handle(), STDERR_FILENO);
+    }
+    ~StderrCatch()
+    {
+        ::dup2(m_saved, STDERR_FILENO);
+        ::close(m_saved);
+    }
+    QString text()
+    {
+        m_file.seek(0);
+        return QString::fromUtf8(m_file.readAll());
+    }
+
+private:
+    QTemporaryFile m_file;
+    int m_saved = -1;
+};
+
+} // namespace
+
+// The inhibitor held while an alarm is set, through a fake portal on a private session bus
+// and a fake logind on a second private bus used as the system bus.
+class TestInhibitor : public QObject, public DesktopTest
+{
+    Q_OBJECT
+
+    std::unique_ptr<PrivateBus> m_sessionBus;
+    std::unique_ptr<PrivateBus> m_systemBus;
+    std::unique_ptr<FakePortal> m_portal;
+    std::unique_ptr<FakeLogind> m_logind;
+    std::unique_ptr<DesktopIntegration> m_desktop;
+    ToneRecord m_tone;
+
+    // The fakes answer under the services' real names.
+    template<typename Fake> void serve(std::unique_ptr<Fake> &fake, PrivateBus &bus)
+    {
+        fake = std::make_unique<Fake>();
+        QDBusConnection connection = bus.connect(QString::fromLatin1(Fake::name));
+        QVERIFY(connection.registerVirtualObject(QString::fromLatin1(Fake::path), fake.get(),
+                                                 QDBusConnection::SubPath));
+        QVERIFY(connection.registerService(QString::fromLatin1(Fake::name)));
+    }
+    template<typename Fake> void unserve(std::unique_ptr<Fake> &fake)
+    {
+        if (!fake)
+            return;
+        QDBusConnection::disconnectFromBus(QString::fromLatin1(Fake::name));
+        fake.reset();
+    }
+
+    // The window, then Wakewell's desktop side on the buses the environment names.
+    void openWindow()
+    {
+        startHeldWithThreeSongs();
+        m_desktop = std::make_unique<DesktopIntegration>(*m_window, BusAddresses::fromEnvironment(),
+                                                         DriveTable(),
+                                                         std::make_unique<FakeTone>(m_tone));
+    }
+
+private slots:
+    void initTestCase()
+    {
+        m_sessionBus = std::make_unique<PrivateBus>();
+        m_systemBus = std::make_unique<PrivateBus>();
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_sessionBus->address().toUtf8());
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_systemBus->address().toUtf8());
+    }
+
+    void cleanup()
+    {
+        m_desktop.reset();
+        stop();
+        unserve(m_portal);
+        unserve(m_logind);
+        qputenv("DBUS_SESSION_BUS_ADDRESS", m_sessionBus->address().toUtf8());
+        qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_systemBus->address().toUtf8());
+    }
+
+    void cleanupTestCase()
+    {
+        m_sessionBus.reset();
+        m_systemBus.reset();
+    }
+
+    void timeOfDayAlarmHoldsThePortal()
+    {
+        serve(m_portal, *m_sessionBus);
+        openWindow();
+        setTimeAlarm(QStringLiteral("6:30:00 AM"));
+        QTRY_COMPARE(m_portal->held(), 1);
+        QCOMPARE(m_portal->inhibits.size(), 1);
+        QCOMPARE(m_portal->inhibits[0].window, QString());
+        QCOMPARE(m_portal->inhibits[0].flags, 4u | 8u);
+        QCOMPARE(m_portal->inhibits[0].reason, QStringLiteral("An alarm is set"));
+
+        retype("Text2", QString());
+        QTRY_COMPARE(m_portal->held(), 0);
+        QTest::keyClicks(child<QLineEdit>("Text2"), QStringLiteral("7:00:00 AM"));
+        QTRY_COMPARE(m_portal->held(), 1);
+        // The countdown chosen while it was never armed: no alarm is set.
+        QTest::mouseClick(child<QRadioButton>("Option2"), Qt::LeftButton);
+        QTRY_COMPARE(m_portal->held(), 0);
+        QCOMPARE(m_portal->closed, m_portal->handles);
+        QCOMPARE(m_portal->inhibits.size(), 2);
+    }
+
+    // Held from the arming to the firing; an empty field rests the countdown and frees it.
+    void countdownHoldsUntilItFires()
+    {
+        serve(m_portal, *m_sessionBus);
+        openWindow();
+        setCountdown(QStringLiteral("2"));
+        QTRY_COMPARE(m_portal->held(), 1);
+        retype("Text4", QString());
+        QTRY_COMPARE(m_portal->held(), 0);
+        retype("Text4", QStringLiteral("0"));
+        QTRY_COMPARE(m_portal->held(), 1);
+        ticks(2);
+        QCOMPARE(child<QLineEdit>("Text5")->text(), QStringLiteral("0"));
+        QCOMPARE(m_record.opened, QStringList {});
+        ticks(1);
+        QCOMPARE(m_record.opened, QStringList {song("a.mp3")});
+        QTRY_COMPARE(m_portal->held(), 0);
+        QCOMPARE(m_portal->inhibits.size(), 2);
+    }
+
+    // Held while the countdown can sound: running or due, not resting and not stuck.
+    void countdownStates_data()
+    {
+        QTest::addColumn<QString>("seconds");
+        QTest::addColumn<bool>("held");
+        QTest::newRow("running") << "3" << true;
+        QTest::newRow("running on a fraction") << "0.5" << true;
+        QTest::newRow("due") << "0" << true;
+        QTest::newRow("resting, empty") << "" << false;
+        QTest::newRow("resting, no number") << "soon" << false;
+        QTest::newRow("stuck") << "-2" << false;
+    }
+
+    void countdownStates()
+    {
+        QFETCH(QString, seconds);
+        QFETCH(bool, held);
+        serve(m_portal, *m_sessionBus);
+        openWindow();
+        setCountdown(seconds);
+        QTRY_VERIFY(m_desktop->inhibitor().isSettled());
+        QCOMPARE(m_portal->held(), held ? 1 : 0);
+    }
+
+    void shutdownReleases_data()
+    {
+        QTest::addColumn<bool>("portal");
+        QTest::newRow("portal") << true;
+        QTest::newRow("logind") << false;
+    }
+
+    void shutdownReleases()
+    {
+        QFETCH(bool, portal);
+        if (portal)
+            serve(m_portal, *m_sessionBus);
+        serve(m_logind, *m_systemBus);
+        openWindow();
+        setTimeAlarm(QStringLiteral("6:30:00 AM"));
+        auto held = [&] { return portal ? m_portal->held() : m_logind->held(); };
+        QTRY_COMPARE(held(), 1);
+        m_window->close();
+        QTRY_COMPARE(held(), 0);
+        QCOMPARE(m_logind->inhibits.size(), portal ? 0 : 1);
+    }
+
+    void logindWhenNoPortalAnswers()
+    {
+        serve(m_logind, *m_systemBus);
+        openWindow();
+        setCountdown(QStringLiteral("5"));
+        QTRY_COMPARE(m_logind->held(), 1);
+        QCOMPARE(m_logind->inhibits,
+                 (QList<QStringList> {{"sleep:idle", "Wakewell", "An alarm is set", "block"}}));
+        QTest::mouseClick(child<QRadioButton>("Option1"), Qt::LeftButton);
+        QTRY_COMPARE(m_logind->held(), 0);
+        QCOMPARE(m_logind->inhibits.size(), 1);
+    }
+
+    // Neither service, or no bus at all: one line on standard error, however often an alarm
+    // is set, and nothing else: no message box, no warning, the window as it would be.
+    void noServiceIsSaidOnce_data()
+    {
+        QTest::addColumn<bool>("buses");
+        QTest::newRow("buses without the services") << true;
+        QTest::newRow("no buses") << false;
+    }
+
+    void noServiceIsSaidOnce()
+    {
+        QFETCH(bool, buses);
+        if (!buses) {
+            qputenv("DBUS_SESSION_BUS_ADDRESS", "unix:path=/nonexistent/session");
+            qputenv("DBUS_SYSTEM_BUS_ADDRESS", "unix:path=/nonexistent/system");
+        }
+        StderrCatch caught;
+        openWindow();
+        QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
+        auto settled = [this] { return m_desktop->inhibitor().isSettled(); };
+        for (const char *time : {"6:30:00 AM", "7:00:00 AM", "8:00:00 AM"}) {
+            setTimeAlarm(QString::fromLatin1(time));
+            QTRY_VERIFY(settled());
+            retype("Text2", QString());
+            QTRY_VERIFY(settled());
+        }
+        const QString text = caught.text();
+        QCOMPARE(text.count(u'\n'), 1);
+        QVERIFY2(text.startsWith(QStringLiteral("Wakewell: ")), qPrintable(text));
+        QVERIFY(!errorBoxShown());
+        QCOMPARE(title(), QStringLiteral("Wakewell of Your"));
+    }
+
+    // A bus that does not answer holds up nothing; the alarm is held once one answers.
+    void silentBusHoldsUpNothing_data()
+    {
+        QTest::addColumn<bool>("sessionSilent");
+        QTest::newRow("session bus") << true;
+        QTest::newRow("system bus") << false;
+    }
+
+    void silentBusHoldsUpNothing()
+    {
+        QFETCH(bool, sessionSilent);
+        PrivateBus &silent = sessionSilent ? *m_sessionBus : *m_systemBus;
+        serve(m_portal, *m_sessionBus);
+        silent.pause();
+        // Should the window wait for the bus after all, it would wait for ever: a watchdog
+        // wakes the bus after a minute, and the test fails if it had to.
+        QSemaphore cancel;
+        std::atomic<bool> woken = false;
+        std::unique_ptr<QThread> watchdog(QThread::create([&] {
+            if (!cancel.tryAcquire(1, 60000)) {
+                woken = true;
+                silent.resume();
+            }
+        }));
+        watchdog->start();
+        openWindow();
+        setTimeAlarm(QStringLiteral("6:30:00 AM"));
+        tick();
+        if (!sessionSilent)
+            QTRY_COMPARE(m_portal->held(), 1);
+        const bool waited = woken;
+        cancel.release();
+        watchdog->wait();
+        QVERIFY2(!waited, "the window waited for a bus that did not answer");
+        QVERIFY(!child<QLineEdit>("Text1")->text().isEmpty());
+        silent.resume();
+        QTRY_COMPARE(m_portal->held(), 1);
+    }
+};
+
+QTEST_MAIN(TestInhibitor)
+#include "test_inhibitor.moc"
