@@ -37,11 +37,12 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size
     if (size == 0)
         return 0;
     // The first byte picks the user's locale: a point or a comma as the decimal sign.
-    static const QLocale locales[] { QLocale(QLocale::English, QLocale::UnitedStates),
-        QLocale(QLocale::German, QLocale::Germany), QLocale(QLocale::French, QLocale::France) };
+    static const QLocale locales[] {QLocale(QLocale::English, QLocale::UnitedStates),
+                                    QLocale(QLocale::German, QLocale::Germany),
+                                    QLocale(QLocale::French, QLocale::France)};
     QLocale::setDefault(locales[data[0] % 3]);
-    const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data + 1),
-        qsizetype(size - 1));
+    const QString text
+        = QString::fromUtf8(reinterpret_cast<const char *>(data + 1), qsizetype(size - 1));
 
     const auto number = countdown::fieldNumber(text);
     if (!number)

@@ -24,8 +24,8 @@ bool inside(const QString &hostPath, const QString &root)
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
-    static const DriveTable table({ { QStringLiteral("C:"), QStringLiteral("/") },
-        { QStringLiteral("D:"), musicRoot } });
+    static const DriveTable table(
+        {{QStringLiteral("C:"), QStringLiteral("/")}, {QStringLiteral("D:"), musicRoot}});
     const QString text = QString::fromUtf8(reinterpret_cast<const char *>(data), qsizetype(size));
 
     if (const auto host = table.toHost(text)) {

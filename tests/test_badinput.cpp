@@ -62,13 +62,6 @@ class TestBadInput : public QObject, public WindowTest
     QByteArray m_chain;
 
     QListWidget *files() const { return m_window->lstFiles; }
-    QStringList listed() const
-    {
-        QStringList entries;
-        for (int i = 0; i < files()->count(); ++i)
-            entries << files()->item(i)->text();
-        return entries;
-    }
     QStringList fields() const
     {
         return {m_window->Text3->text(), m_window->Text4->text(), m_window->Text5->text()};

@@ -17,13 +17,6 @@ class TestBrowseHost : public QObject, public WindowTest
     QTemporaryDir m_dir;
 
     QListWidget *files() const { return m_window->lstFiles; }
-    QStringList listed() const
-    {
-        QStringList entries;
-        for (int i = 0; i < files()->count(); ++i)
-            entries << files()->item(i)->text();
-        return entries;
-    }
     void click(QPushButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
 
     // Two seconds of a tone, encoded by lame.

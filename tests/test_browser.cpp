@@ -11,14 +11,6 @@ class TestBrowser : public QObject, public WindowTest
 
     QListWidget *files() const { return child<QListWidget>("lstFiles"); }
 
-    QStringList listed() const
-    {
-        QStringList entries;
-        for (int i = 0; i < files()->count(); ++i)
-            entries << files()->item(i)->text();
-        return entries;
-    }
-
     // Walks the browser: "Up" clicks Up, a drive text (C:) picks that drive, "OK" closes the
     // message box that is due, any other text clicks that entry of lstFiles.
     void walk(const QStringList &steps)

@@ -20,6 +20,14 @@ public:
 private:
     const FakeFileSystem &m_fs;
 };
+
+QStringList rowsOf(const QListWidget *list)
+{
+    QStringList rows;
+    for (int i = 0; i < list->count(); ++i)
+        rows << list->item(i)->text();
+    return rows;
+}
 } // namespace
 
 void WindowTest::start()
@@ -161,13 +169,14 @@ QStringList WindowTest::playlistEntries() const
     return entries;
 }
 
+QStringList WindowTest::listed() const
+{
+    return rowsOf(child<QListWidget>("lstFiles"));
+}
+
 QStringList WindowTest::playlistRows() const
 {
-    QStringList rows;
-    auto *list = child<QListWidget>("lstSelected");
-    for (int i = 0; i < list->count(); ++i)
-        rows << list->item(i)->text();
-    return rows;
+    return rowsOf(child<QListWidget>("lstSelected"));
 }
 
 bool WindowTest::playlistIs(const QStringList &paths) const

@@ -50,8 +50,9 @@ public:
     // Builds on the playlist as a user would: opens the folder, selects the files by name
     // (Ctrl-click after the first) and clicks Add.
     void addToPlaylist(const QString &folder, const QStringList &names);
-    // Every entry of the playlist, and every row of lstSelected.
+    // Every entry of the playlist; the rows of lstFiles and of lstSelected.
     QStringList playlistEntries() const;
+    QStringList listed() const;
     QStringList playlistRows() const;
     // True when colPlaylist holds exactly these full paths and lstSelected their file names,
     // in the same order; logs the first difference otherwise.
