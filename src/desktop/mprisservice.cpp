@@ -12,7 +12,6 @@
 #include <QUrl>
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 const QString busService = QStringLiteral("org.freedesktop.DBus");
@@ -132,9 +131,7 @@ QVariantMap MprisService::metadata() const
 
 double MprisService::volume() const
 {
-    // Hundredths of a decibel; -10000 and below is silence.
-    const int level = m_f.mpPlayer().Volume();
-    return level <= -10000 ? 0.0 : std::pow(10.0, level / 2000.0);
+    return MediaPlayer::linearVolume(m_f.mpPlayer().Volume());
 }
 
 bool MprisService::canGoNext() const

@@ -2,6 +2,9 @@
 
 #include <QString>
 
+#include <algorithm>
+#include <cmath>
+
 // All that the window asks of a media player. Paths are in drive form (C:\Music\a.mp3).
 class MediaPlayer
 {
@@ -23,6 +26,8 @@ public:
     virtual void Stop() = 0;
     virtual State PlayState() const = 0;
     // Hundredths of a decibel: 0 is full level, -10000 silence; values outside are clamped.
+    static constexpr int silence = -10000;
+    static constexpr int fullLevel = 0;
     virtual int Volume() const = 0;
     virtual void SetVolume(int volume) = 0;
     // False when the machine offers no audio output at all: then nothing would be heard.
@@ -31,4 +36,13 @@ public:
     // reached 1000 ms); each opened song counts once. It only grows, so that a caller can
     // tell whether any song played between two readings, whatever was opened in between.
     virtual int SongsPlayed() const = 0;
+
+    // The linear level, 0 to 1, that a volume in hundredths of a decibel stands for: silence
+    // and below is 0, full level and above 1, 10^(v/2000) in between.
+    static float linearVolume(int volume)
+    {
+        if (volume <= silence)
+            return 0.0f;
+        return static_cast<float>(std::pow(10.0, std::min(volume, fullLevel) / 2000.0));
+    }
 };

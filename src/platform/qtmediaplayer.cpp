@@ -11,12 +11,9 @@
 
 #include <algorithm>
 #include <atomic>
-#include <cmath>
 
 namespace {
 
-constexpr int silence = -10000;
-constexpr int fullLevel = 0;
 // A song whose position has not moved for this long while it should play has stalled.
 constexpr int stallCheckMs = 1000;
 constexpr int stalledChecks = 5;
@@ -302,13 +299,6 @@ bool QtMediaPlayer::HasAudioOutput() const
 int QtMediaPlayer::SongsPlayed() const
 {
     return d->worker->songsPlayed;
-}
-
-float QtMediaPlayer::linearVolume(int volume)
-{
-    if (volume <= silence)
-        return 0.0f;
-    return static_cast<float>(std::pow(10.0, std::min(volume, fullLevel) / 2000.0));
 }
 
 float QtMediaPlayer::appliedVolume() const

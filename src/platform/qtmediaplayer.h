@@ -26,9 +26,6 @@ public:
     bool HasAudioOutput() const override;
     int SongsPlayed() const override;
 
-    // The linear level, 0 to 1, that a volume in hundredths of a decibel stands for: -10000
-    // and below is silence, 0 and above full level, 10^(v/2000) in between.
-    static float linearVolume(int volume);
     // The level the Qt audio output has now, as last applied by the player's thread; -1 before
     // the Qt player exists.
     float appliedVolume() const;
