@@ -21,7 +21,7 @@ void alarms::Timer2Timeout(frmPlayer &f)
         for (const QTime &second : seconds) {
             f.strNow = timeText(second);
             if (f.strNow == f.Text2->text()) {
-                StartAlarmPlayback(f);
+                soundAlarm(f);
                 return;
             }
         }

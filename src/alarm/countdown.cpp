@@ -43,7 +43,7 @@ bool alarms::countdownStep(frmPlayer &f)
     const double s = *numbers[2];
     if (h == 0 && m == 0 && s == 0 && f.blnAlarmEdited) {
         // Without a song it stays due, and every tick tries again.
-        if (!StartAlarmPlayback(f))
+        if (!soundAlarm(f))
             return false;
         f.blnAlarmEdited = false;
     }

@@ -19,6 +19,14 @@ bool alarms::StartAlarmPlayback(frmPlayer &f)
     return true;
 }
 
+bool alarms::soundAlarm(frmPlayer &f)
+{
+    if (!StartAlarmPlayback(f))
+        return false;
+    emit f.alarmStartedPlaylist();
+    return true;
+}
+
 void alarms::ShowCurrentSong(frmPlayer &f)
 {
     // A paused song resumed after its playlist was emptied has no entry to show: what the

@@ -297,10 +297,7 @@ void frmPlayer::Timer2Tick()
 {
     // Armed before the handler runs, so that the clock goes on whatever the handler does.
     Timer2->start(ticktiming::msUntilNextTick(clock().now()));
-    const unsigned starts = m_songTimerStarts;
     run([this] { alarms::Timer2Timeout(*this); });
-    if (m_songTimerStarts != starts)
-        emit alarmStartedPlaylist();
 }
 
 FileSystem &frmPlayer::fso()
@@ -339,8 +336,6 @@ void frmPlayer::EnablePlaylistButtons(bool enabled)
 
 void frmPlayer::setTimer1Enabled(bool enabled)
 {
-    if (enabled)
-        ++m_songTimerStarts;
     if (!enabled)
         Timer1->stop();
     else if (!Timer1->isActive())

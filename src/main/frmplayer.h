@@ -111,7 +111,7 @@ signals:
     // After every handler that run() has run, whether it ended or failed: the window's
     // state may have changed. Nested handlers (a field's change inside a tick) emit it too.
     void handlerEnded();
-    // After a tick of Timer2 that switched Timer1 on: an alarm has started the playlist.
+    // An alarm has started the playlist (or resumed a paused song), during the tick.
     void alarmStartedPlaylist();
 
 protected:
@@ -135,6 +135,4 @@ private:
     bool m_shown = false;
     // The release that ends a double click on Picture1 or lblHide is no click.
     bool m_doubleClicked = false;
-    // Counts setTimer1Enabled(true), so that a tick can tell whether it started a song.
-    unsigned m_songTimerStarts = 0;
 };
