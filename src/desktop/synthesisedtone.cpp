@@ -5,6 +5,7 @@
 #include <QMediaDevices>
 
 #include <cmath>
+#include <cstdio>
 #include <cstring>
 #include <numbers>
 
@@ -115,9 +116,12 @@ void SynthesisedTone::start()
     if (m_sink)
         return;
     const QAudioDevice device = QMediaDevices::defaultAudioOutput();
-    QAudioFormat format = device.preferredFormat();
-    if (format.sampleFormat() == QAudioFormat::Unknown || format.sampleRate() <= 0)
+    const QAudioFormat format = device.preferredFormat();
+    if (format.sampleFormat() == QAudioFormat::Unknown || format.sampleRate() <= 0) {
+        // The last way left to wake anyone: when it fails too, say so where it can be read.
+        std::fputs("Wakewell: the alarm tone cannot be played: no usable sound output\n", stderr);
         return;
+    }
     m_source = std::make_unique<LoopDevice>(oneSecond(format));
     m_sink = std::make_unique<QAudioSink>(device, format);
     m_sink->start(m_source.get());
