@@ -49,7 +49,7 @@ protected:
     void endSong()
     {
         player().finishSong();
-        m_window->Timer1Tick();
+        timeout(m_window->Timer1);
     }
 
     bool timer1On() const { return child<QTimer>("Timer1")->isActive(); }

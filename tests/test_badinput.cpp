@@ -529,7 +529,7 @@ private slots:
         paste(m_window->Text5, "1");
         ticks(2);
         for (int tick = 0; tick < broken.size(); ++tick)
-            m_window->Timer1Tick();
+            timeout(m_window->Timer1);
         QCOMPARE(m_record.opened.size(), plays.isEmpty() ? 3 : broken.size() + 1);
         QCOMPARE(player().PlayState(),
                  plays.isEmpty() ? MediaPlayer::Stopped : MediaPlayer::Playing);

@@ -48,7 +48,7 @@ private slots:
              {"Music/Rock/B.MP3", "Music/notes mp3.txt", "mp3notes.txt", "old.mp3/x.txt"})
             makeFile(name);
         const DriveTable drives({{"C:", m_dir.path()}});
-        m_window = std::make_unique<frmPlayer>(
+        m_window = events::loadWindow(
             Platform {[drives] { return std::make_unique<QtMediaPlayer>(drives); },
                       [drives] { return std::make_unique<HostFileSystem>(drives); }, &m_clock});
         m_window->show();

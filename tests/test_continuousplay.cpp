@@ -24,7 +24,7 @@ private slots:
         click("cmdPlay");
         m_record.calls.clear();
         player().state = state;
-        m_window->Timer1Tick();
+        timeout(m_window->Timer1);
         QCOMPARE(m_record.calls, QStringList {});
         QCOMPARE(m_window->intSong, 1);
         QVERIFY(timer1On());
@@ -124,7 +124,7 @@ private slots:
         click("cmdPlay");
         endSong();
         m_record.calls.clear();
-        m_window->Timer1Tick();
+        timeout(m_window->Timer1);
         QCOMPARE(m_record.calls, QStringList {opened("c.mp3")});
         QCOMPARE(player().PlayState(), MediaPlayer::Playing);
         QCOMPARE(txtSong(), QStringLiteral("c.mp3"));
@@ -138,7 +138,7 @@ private slots:
             player().unplayable << song(name);
         click("cmdPlay");
         for (int tick = 0; tick < 3; ++tick)
-            m_window->Timer1Tick();
+            timeout(m_window->Timer1);
         QCOMPARE(m_record.calls, (QStringList {opened("a.mp3"), opened("b.mp3"), opened("c.mp3")}));
         QVERIFY(!timer1On());
         QCOMPARE(m_window->intSong, 4);
@@ -173,7 +173,7 @@ private slots:
         m_record.calls.clear();
         endSong();
         QVERIFY(!timer1On());
-        m_window->Timer1Tick();
+        timeout(m_window->Timer1);
         QCOMPARE(m_record.calls, QStringList {});
         QCOMPARE(m_window->intSong, full);
         QCOMPARE(txtSong(), last);

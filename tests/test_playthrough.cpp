@@ -95,7 +95,7 @@ private slots:
             [drives] { return std::make_unique<HostFileSystem>(drives); },
             &m_systemClock,
         };
-        m_window = std::make_unique<frmPlayer>(std::move(platform));
+        m_window = events::loadWindow(std::move(platform));
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         QVERIFY(m_window->mpPlayer().HasAudioOutput());

@@ -1,5 +1,6 @@
 #include "fakes/windowtest.h"
 #include "platform/filesystem.h"
+#include "playback/playback.h"
 
 #include <QLabel>
 #include <QRandomGenerator>
@@ -173,7 +174,7 @@ QList<TestSoak::Event> TestSoak::events()
              QTest::mouseRelease(target, Qt::LeftButton, {}, at);
          }},
         {"slider", 1, [this] { child<QSlider>("slVolume")->setValue(m_random.bounded(301)); }},
-        {"Timer1", 6, [this] { m_window->Timer1Tick(); }},
+        {"Timer1", 6, [this] { timeout(m_window->Timer1); }},
         {"Timer2", 10, [this] { tickAfter(1000); }},
         {"clock jump", 1,
          [this] {
@@ -222,13 +223,13 @@ void TestSoak::checkInvariants(const QString &event, const QStringList &newOpens
     if (buttons != buttonsBefore && !(buttons ? unlockers : lockers).contains(event))
         fail(QStringLiteral("the playlist buttons changed"));
 
+    const playback::Transport transport = playback::transportState(*m_window);
     if (unlockers.contains(event)) {
-        if (m_window->intSong != 0 || child<QTimer>("Timer1")->isActive()
-            || !child<QLineEdit>("txtSong")->text().isEmpty() || !buttons)
+        if (transport != playback::Transport::Idle || !child<QLineEdit>("txtSong")->text().isEmpty()
+            || !buttons)
             fail(QStringLiteral("not idle"));
     }
-    if (event == QLatin1String("Pause") && !entries.isEmpty() && m_record.live
-        && m_record.live->state == MediaPlayer::Paused && child<QTimer>("Timer1")->isActive())
+    if (transport == playback::Transport::Paused && child<QTimer>("Timer1")->isActive())
         fail(QStringLiteral("Timer1 runs while paused"));
 
     // "Player - " names a song of the playlist, or one that was in it before a Remove or Clear.

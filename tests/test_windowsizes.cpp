@@ -2,6 +2,7 @@
 #include "main/controls.h"
 
 #include <QLabel>
+#include <QSignalSpy>
 
 namespace {
 
@@ -174,6 +175,20 @@ private slots:
         // Inside the outline Shape1, clear of every control: the window's surface.
         QTest::mouseMove(m_window.get(), QPoint(285, 160));
         QCOMPARE(lblHideColour(), buttonText);
+    }
+
+    // A move sets the hover colour and nothing else: no handler runs through the dispatcher,
+    // so none of what follows every handler (the desktop's checks) runs either.
+    void movesRunNoHandler()
+    {
+        const QSignalSpy handlers(m_window.get(), &frmPlayer::handlerEnded);
+        QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), QPointF(3, 3), Qt::NoButton,
+                         Qt::NoButton, Qt::NoModifier);
+        QApplication::sendEvent(child<QWidget>("lblHide"), &move);
+        for (int x = 280; x < 290; ++x)
+            QTest::mouseMove(m_window.get(), QPoint(x, 160));
+        QCOMPARE(lblHideColour(), systemColour(18));
+        QCOMPARE(handlers.count(), 0);
     }
 
     void whatEachSizeShows_data()

@@ -4,6 +4,13 @@
 #include "alarm/timetext.h"
 #include "main/frmplayer.h"
 
+void alarms::armTimer2(frmPlayer &f)
+{
+    f.Timer2->setSingleShot(true);
+    f.Timer2->setTimerType(Qt::PreciseTimer);
+    f.Timer2->start(ticktiming::msUntilNextTick(f.clock().now()));
+}
+
 void alarms::Timer2Timeout(frmPlayer &f)
 {
     const QDateTime now = f.clock().now();

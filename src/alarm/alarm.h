@@ -4,6 +4,10 @@ class frmPlayer;
 
 // The clock display, the alarm at a time of day and the countdown.
 namespace alarms {
+// Arms Timer2 for the next tick, shortly after the next whole second of the wall clock: it
+// runs once per second of the clock, each tick arming it for the next one, since a
+// free-running timer drifts and skips a second or sees one twice.
+void armTimer2(frmPlayer &f);
 // The tick of Timer2: shows the time in Text1, then, as Option1 or Option2 is selected now,
 // compares the alarm time or takes the countdown's steps. After ticks that could not run it
 // makes up for them: it compares the time of each second of the last minute that no tick
@@ -16,6 +20,17 @@ void countdownFieldChanged(frmPlayer &f);
 // step may do more; false when it rested, started the playlist, tried to, or stands at its
 // end.
 bool countdownStep(frmPlayer &f);
+
+// Where the countdown stands, read from its three fields and blnAlarmEdited: Resting while a
+// field is empty or holds no number; Running while one is above zero; Due when all three are
+// zero and it is armed; Finished when all three are zero and it has sounded; Stuck when none
+// is above zero, yet not all are zero (negative values, fractions below zero).
+enum class Countdown { Resting, Running, Due, Finished, Stuck };
+Countdown countdownState(const frmPlayer &f);
+// An alarm is set: Option1 with an alarm time in Text2, or Option2 with a countdown that will
+// sound (running or due).
+bool alarmIsSet(const frmPlayer &f);
+
 // Starts the playlist from its first song, or resumes a paused song. False when nothing
 // was started because the playlist is empty.
 bool StartAlarmPlayback(frmPlayer &f);

@@ -24,30 +24,64 @@ QString countdown::fieldText(double number)
     return locale.toString(number, 'g', 15);
 }
 
-bool alarms::countdownStep(frmPlayer &f)
+namespace {
+
+using Fields = std::array<double, 3>; // hours, minutes, seconds
+
+// The numbers of Text3, Text4 and Text5; none while a field is empty or holds no number, so
+// that the countdown rests. All three are converted every time.
+std::optional<Fields> fieldNumbers(const frmPlayer &f)
 {
-    const std::array<QString, 3> texts {f.Text3->text(), f.Text4->text(), f.Text5->text()};
-    for (const QString &text : texts)
-        if (text.isEmpty())
-            return false;
-    // All three are converted at every step; one that is no number rests the countdown
-    // as an empty field does.
-    const std::array<std::optional<double>, 3> numbers {countdown::fieldNumber(texts[0]),
-                                                        countdown::fieldNumber(texts[1]),
-                                                        countdown::fieldNumber(texts[2])};
+    const std::array<std::optional<double>, 3> numbers {countdown::fieldNumber(f.Text3->text()),
+                                                        countdown::fieldNumber(f.Text4->text()),
+                                                        countdown::fieldNumber(f.Text5->text())};
     for (const auto &number : numbers)
         if (!number)
-            return false;
-    const double h = *numbers[0];
-    const double m = *numbers[1];
-    const double s = *numbers[2];
-    if (h == 0 && m == 0 && s == 0 && f.blnAlarmEdited) {
+            return std::nullopt;
+    return Fields {*numbers[0], *numbers[1], *numbers[2]};
+}
+
+alarms::Countdown stateOf(const Fields &fields, bool armed)
+{
+    const auto [h, m, s] = fields;
+    if (h > 0 || m > 0 || s > 0)
+        return alarms::Countdown::Running;
+    if (h == 0 && m == 0 && s == 0)
+        return armed ? alarms::Countdown::Due : alarms::Countdown::Finished;
+    return alarms::Countdown::Stuck;
+}
+
+} // namespace
+
+alarms::Countdown alarms::countdownState(const frmPlayer &f)
+{
+    const std::optional<Fields> fields = fieldNumbers(f);
+    return fields ? stateOf(*fields, f.blnAlarmEdited) : Countdown::Resting;
+}
+
+bool alarms::alarmIsSet(const frmPlayer &f)
+{
+    if (f.Option1->isChecked())
+        return !f.Text2->text().isEmpty();
+    if (!f.Option2->isChecked())
+        return false;
+    const Countdown state = countdownState(f);
+    return state == Countdown::Running || state == Countdown::Due;
+}
+
+bool alarms::countdownStep(frmPlayer &f)
+{
+    const std::optional<Fields> fields = fieldNumbers(f);
+    if (!fields)
+        return false;
+    if (stateOf(*fields, f.blnAlarmEdited) == Countdown::Due) {
         // Without a song it stays due, and every tick tries again.
         if (!soundAlarm(f))
             return false;
         f.blnAlarmEdited = false;
     }
     // Each write raises the field's change event at once, which arms the countdown again.
+    const auto [h, m, s] = *fields;
     const QString borrowed = QStringLiteral("59");
     if (s > 0) {
         f.Text5->setText(countdown::fieldText(s - 1));

@@ -1,6 +1,6 @@
 #include "desktop/desktopintegration.h"
 
-#include "desktop/alarmset.h"
+#include "alarm/alarm.h"
 #include "main/frmplayer.h"
 
 #include <QEvent>
@@ -18,6 +18,8 @@ DesktopIntegration::DesktopIntegration(frmPlayer &f, const BusAddresses &buses, 
     connect(m_f.Option2, &QRadioButton::toggled, this, &DesktopIntegration::alarmSettingChanged);
     connect(m_f.Text2, &QLineEdit::textChanged, this, &DesktopIntegration::alarmSettingChanged);
     connect(&m_f, &frmPlayer::handlerEnded, this, &DesktopIntegration::alarmSettingChanged);
+    connect(&m_devices, &QMediaDevices::audioOutputsChanged, &m_guard,
+            &SilenceGuard::audioOutputsChanged);
     m_f.installEventFilter(this);
     alarmSettingChanged();
 }
@@ -30,7 +32,7 @@ DesktopIntegration::~DesktopIntegration()
 void DesktopIntegration::alarmSettingChanged()
 {
     if (!m_closed)
-        m_inhibitor.setHeld(desktop::alarmIsSet(m_f));
+        m_inhibitor.setHeld(alarms::alarmIsSet(m_f));
 }
 
 bool DesktopIntegration::eventFilter(QObject *watched, QEvent *event)

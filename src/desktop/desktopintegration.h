@@ -5,6 +5,7 @@
 #include "desktop/mprisservice.h"
 #include "desktop/silenceguard.h"
 
+#include <QMediaDevices>
 #include <QObject>
 
 #include <memory>
@@ -24,9 +25,6 @@ public:
                        std::unique_ptr<TonePlayer> tone, QObject *parent = nullptr);
     ~DesktopIntegration() override;
 
-    // The machine's audio outputs have changed.
-    void audioOutputsChanged() { m_guard.audioOutputsChanged(); }
-
     const Inhibitor &inhibitor() const { return m_inhibitor; }
 
 protected:
@@ -41,5 +39,7 @@ private:
     Inhibitor m_inhibitor;
     MprisService m_mpris;
     SilenceGuard m_guard;
+    // Tells the guard when the machine's audio outputs change.
+    QMediaDevices m_devices;
     bool m_closed = false;
 };

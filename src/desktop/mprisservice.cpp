@@ -100,9 +100,16 @@ void MprisService::shutdown()
 
 MprisService::Status MprisService::status() const
 {
-    if (m_f.mpPlayer().PlayState() == MediaPlayer::Paused)
+    switch (playback::transportState(m_f)) {
+    case playback::Transport::Playing:
+        return Status::Playing;
+    case playback::Transport::Paused:
         return Status::Paused;
-    return m_f.Timer1->isActive() ? Status::Playing : Status::Stopped;
+    case playback::Transport::Idle:
+    case playback::Transport::Ended:
+        break;
+    }
+    return Status::Stopped;
 }
 
 QVariantMap MprisService::metadata() const
@@ -180,9 +187,9 @@ void MprisService::playPause()
 
 void MprisService::stop()
 {
-    // Stopped with no current song is Idle, where Stop would change nothing but the caption.
-    // Stopped at the end of the playlist is not: Stop there unlocks the playlist buttons.
-    if (status() != Status::Stopped || m_f.intSong != 0)
+    // Idle, Stop would change nothing but the caption. At the end of the playlist it is not
+    // idle: Stop there unlocks the playlist buttons.
+    if (playback::transportState(m_f) != playback::Transport::Idle)
         runHandler(playback::cmdStopClicked);
 }
 

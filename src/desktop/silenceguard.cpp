@@ -1,8 +1,8 @@
 #include "desktop/silenceguard.h"
 
-#include "desktop/alarmset.h"
+#include "alarm/alarm.h"
 #include "main/frmplayer.h"
-#include "main/startup.h"
+#include "playback/playback.h"
 
 SilenceGuard::SilenceGuard(frmPlayer &f, std::unique_ptr<TonePlayer> tone, QObject *parent)
     : QObject(parent), m_f(f), m_tone(std::move(tone)), m_hadOutput(f.mpPlayer().HasAudioOutput())
@@ -34,18 +34,17 @@ void SilenceGuard::handlerEnded()
 {
     if (m_closed)
         return;
-    // Stop and "Stop Song" are the handlers that leave no current song.
-    if (m_sounding && m_f.intSong == 0) {
+    const playback::Transport transport = playback::transportState(m_f);
+    // Stop and "Stop Song" leave the transport idle.
+    if (m_sounding && transport == playback::Transport::Idle) {
         m_sounding = false;
         m_tone->stop();
     }
-    if (!m_songsPlayedAtAlarm || m_f.Timer1->isActive())
+    if (!m_songsPlayedAtAlarm || transport == playback::Transport::Playing)
         return;
-    // Timer1 is off: the playlist has ended, or the user paused or stopped it.
-    MediaPlayer &player = m_f.mpPlayer();
-    const bool ended
-        = m_f.intSong > m_f.colPlaylist().Count() && player.PlayState() != MediaPlayer::Paused;
-    const bool nonePlayed = player.SongsPlayed() == *m_songsPlayedAtAlarm;
+    // The playlist has ended, or the user paused or stopped it.
+    const bool ended = transport == playback::Transport::Ended;
+    const bool nonePlayed = m_f.mpPlayer().SongsPlayed() == *m_songsPlayedAtAlarm;
     m_songsPlayedAtAlarm.reset();
     if (ended && nonePlayed && !m_sounding) {
         m_sounding = true;
@@ -58,7 +57,7 @@ void SilenceGuard::audioOutputsChanged()
     if (m_closed)
         return;
     const bool hasOutput = m_f.mpPlayer().HasAudioOutput();
-    if (m_hadOutput && !hasOutput && desktop::alarmIsSet(m_f))
-        m_f.run([this] { mainwindow::checkAudioOutput(m_f); });
+    if (m_hadOutput && !hasOutput && alarms::alarmIsSet(m_f))
+        m_f.run([this] { playback::checkAudioOutput(m_f); });
     m_hadOutput = hasOutput;
 }

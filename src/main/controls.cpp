@@ -1,12 +1,53 @@
 #include "main/controls.h"
 
 #include <QApplication>
+#include <QMouseEvent>
 #include <QPainter>
 
-PictureBox::PictureBox(QWidget *parent) : QLabel(parent)
+ClickLabel::ClickLabel(QWidget *parent) : QLabel(parent) { }
+
+void ClickLabel::mouseReleaseEvent(QMouseEvent *event)
+{
+    const bool click = !m_doubleClicked;
+    m_doubleClicked = false;
+    QLabel::mouseReleaseEvent(event);
+    if (click)
+        emit Click();
+}
+
+void ClickLabel::mouseDoubleClickEvent(QMouseEvent *event)
+{
+    m_doubleClicked = true;
+    QLabel::mouseDoubleClickEvent(event);
+    emit DblClick();
+}
+
+void ClickLabel::mouseMoveEvent(QMouseEvent *event)
+{
+    QLabel::mouseMoveEvent(event);
+    emit MouseMove();
+}
+
+PictureBox::PictureBox(QWidget *parent) : ClickLabel(parent)
 {
     setAlignment(Qt::AlignLeft | Qt::AlignTop);
     setFocusPolicy(Qt::StrongFocus);
+}
+
+void PictureBox::setPicture(const QString &resource)
+{
+    m_resource = resource;
+    setPixmap(QPixmap());
+    update();
+}
+
+void PictureBox::paintEvent(QPaintEvent *event)
+{
+    if (!m_resource.isEmpty()) {
+        setPixmap(QPixmap(m_resource));
+        m_resource.clear();
+    }
+    ClickLabel::paintEvent(event);
 }
 
 LineControl::LineControl(QWidget *parent, QPointF from, QPointF to) : QWidget(parent)

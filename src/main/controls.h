@@ -6,11 +6,46 @@
 
 // Control kinds of the window that Qt has no widget for.
 
-// A picture box: shows its image at the top-left corner, clipped to the box.
-class PictureBox : public QLabel
+// A label that reports the mouse as the window system's labels and picture boxes do: a click,
+// a double click and a move over it. A double click arrives as press, release, double click,
+// release: the control takes a click and then a double click, and the release that ends a
+// double click is no click.
+class ClickLabel : public QLabel
 {
+    Q_OBJECT
+
+public:
+    explicit ClickLabel(QWidget *parent);
+
+signals:
+    void Click();
+    void DblClick();
+    void MouseMove();
+
+protected:
+    void mouseReleaseEvent(QMouseEvent *event) override;
+    void mouseDoubleClickEvent(QMouseEvent *event) override;
+    void mouseMoveEvent(QMouseEvent *event) override;
+
+private:
+    bool m_doubleClicked = false;
+};
+
+// A picture box: shows its image at the top-left corner, clipped to the box. The image is
+// read the first time the box is painted, so that a picture never seen costs nothing.
+class PictureBox : public ClickLabel
+{
+    Q_OBJECT
+
 public:
     explicit PictureBox(QWidget *parent);
+    void setPicture(const QString &resource);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+
+private:
+    QString m_resource;
 };
 
 // A line, drawn in its parent's coordinates. Lines take no mouse events: a move over one is

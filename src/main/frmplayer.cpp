@@ -1,17 +1,9 @@
 #include "main/frmplayer.h"
 
-#include "alarm/alarm.h"
-#include "alarm/ticktiming.h"
-#include "browser/browser.h"
 #include "main/controls.h"
-#include "main/startup.h"
-#include "main/windowsizes.h"
 #include "platform/error.h"
-#include "playback/playback.h"
-#include "playlist/playlist.h"
 
 #include <QCloseEvent>
-#include <QMouseEvent>
 
 #include <map>
 
@@ -105,7 +97,7 @@ void setText(QLabel *w, const QString &t)
 }
 void setText(PictureBox *w, const QString &t)
 {
-    w->setPixmap(QPixmap(t));
+    w->setPicture(t);
 }
 void setText(QWidget *, const QString &) { }
 
@@ -137,8 +129,6 @@ frmPlayer::frmPlayer(Platform platform, QWidget *parent)
     setFixedSize(12615 / twipsPerPixel, 3795 / twipsPerPixel);
 
     createControls();
-    connectHandlers();
-    run([this] { mainwindow::Form_Load(*this); });
     cmbDrives->setFocus();
 }
 
@@ -203,7 +193,7 @@ void frmPlayer::createControls()
     Line3 = line(fr, "Line3", 5145, 330, 4905, 210);
     Line2 = line(fr, "Line2", 4920, 330, 5160, 330);
     Line1 = line(fr, "Line1", 4905, 210, 4905, 330);
-    lblHide = add(new QLabel(fr),       {"lblHide", ">>", {6240, 720, 210, 210}, ButtonText, 15});
+    lblHide = add(new ClickLabel(fr),       {"lblHide", ">>", {6240, 720, 210, 210}, ButtonText, 15});
     cmdRemove = add(new QPushButton(f), {"cmdRemove", "Remove", {1560, 4440, 1215, 375}, Plain, 6});
     cmdClear = add(new QPushButton(f),  {"cmdClear", "Clear", {2880, 4440, 1215, 375}, Plain, 5});
     lstSelected = add(new QListWidget(f), {"lstSelected", none, {120, 4920, 6375, 255}, GreenOnBlack, 4});
@@ -224,11 +214,8 @@ void frmPlayer::createControls()
          std::initializer_list<QWidget *> {Frame1, lblHide, Label1, Label2, Label3, Label4})
         w->setFocusPolicy(Qt::NoFocus);
     lblHide->setToolTip(QStringLiteral("Show/Hide files"));
-    // Timer2 runs once per whole second of the wall clock: each tick arms it for the next one,
-    // since a free-running timer drifts and skips a second or sees one twice.
-    Timer2->setSingleShot(true);
-    Timer2->setTimerType(Qt::PreciseTimer);
-    Timer2->start(ticktiming::msUntilNextTick(clock().now()));
+    // Moves over lblHide are an event of the label, without a button held.
+    lblHide->setMouseTracking(true);
 
     txtSong->setReadOnly(true);
     slVolume->setRange(0, 300);
@@ -253,51 +240,6 @@ void frmPlayer::createControls()
             setTabOrder(previous, w);
         previous = w;
     }
-}
-
-void frmPlayer::connectHandlers()
-{
-    // Each handled event, and the handler it runs; every other event is left alone.
-    auto on = [this](auto *sender, auto signal, void (*handler)(frmPlayer &)) {
-        connect(sender, signal, this,
-                [this, handler] { run([this, handler] { handler(*this); }); });
-    };
-    connect(Timer2, &QTimer::timeout, this, &frmPlayer::Timer2Tick);
-    connect(Timer1, &QTimer::timeout, this, &frmPlayer::Timer1Tick);
-    on(Command2, &QPushButton::clicked, windowsizes::Command2Clicked);
-    for (QLineEdit *field : {Text3, Text4, Text5})
-        on(field, &QLineEdit::textChanged, alarms::countdownFieldChanged);
-    on(cmbDrives, &QComboBox::activated, browser::cmbDrivesActivated);
-    on(lstFiles, &QListWidget::itemClicked, browser::lstFilesClicked);
-    on(cmdUp, &QPushButton::clicked, browser::cmdUpClicked);
-    on(cmdAdd, &QPushButton::clicked, playlist::cmdAddClicked);
-    on(cmdRemove, &QPushButton::clicked, playlist::cmdRemoveClicked);
-    on(cmdClear, &QPushButton::clicked, playlist::cmdClearClicked);
-    on(cmdPlay, &QPushButton::clicked, playback::cmdPlayClicked);
-    on(cmdPause, &QPushButton::clicked, playback::cmdPauseClicked);
-    on(cmdStop, &QPushButton::clicked, playback::cmdStopClicked);
-    on(cmdBack, &QPushButton::clicked, playback::cmdBackClicked);
-    on(cmdNext, &QPushButton::clicked, playback::cmdNextClicked);
-    on(Command1, &QPushButton::clicked, playback::Command1Clicked);
-    on(lstSelected, &QListWidget::itemDoubleClicked, playback::lstSelectedDoubleClicked);
-    on(slVolume, &QSlider::valueChanged, playback::slVolumeChanged);
-    // Picture1 and lblHide have no signals of their own: their mouse events come through
-    // eventFilter(), the window's own mouse moves through mouseMoveEvent().
-    Picture1->installEventFilter(this);
-    lblHide->installEventFilter(this);
-    lblHide->setMouseTracking(true);
-}
-
-void frmPlayer::Timer1Tick()
-{
-    run([this] { playback::Timer1Timeout(*this); });
-}
-
-void frmPlayer::Timer2Tick()
-{
-    // Armed before the handler runs, so that the clock goes on whatever the handler does.
-    Timer2->start(ticktiming::msUntilNextTick(clock().now()));
-    run([this] { alarms::Timer2Timeout(*this); });
 }
 
 FileSystem &frmPlayer::fso()
@@ -404,11 +346,15 @@ void frmPlayer::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
     QTimer::singleShot(0, this, &frmPlayer::showNextMessage);
-    if (!m_shown) {
-        m_shown = true;
-        // Once the window is up, so that the check never delays it.
-        QTimer::singleShot(0, this,
-                           [this] { run([this] { mainwindow::checkAudioOutput(*this); }); });
+}
+
+void frmPlayer::paintEvent(QPaintEvent *event)
+{
+    QWidget::paintEvent(event);
+    if (!m_painted) {
+        m_painted = true;
+        // After this paint has reached the screen.
+        QTimer::singleShot(0, this, &frmPlayer::shownOnScreen);
     }
 }
 
@@ -416,32 +362,13 @@ void frmPlayer::closeEvent(QCloseEvent *event)
 {
     if (!m_unloaded) {
         m_unloaded = true;
-        run([this] { mainwindow::Form_Unload(*this); });
+        emit Unload();
     }
     event->accept();
 }
 
 void frmPlayer::mouseMoveEvent(QMouseEvent *event)
 {
-    run([this] { windowsizes::formMouseMoved(*this); });
+    emit MouseMove();
     QWidget::mouseMoveEvent(event);
-}
-
-bool frmPlayer::eventFilter(QObject *watched, QEvent *event)
-{
-    // A double click arrives as press, release, double click, release: the control takes a
-    // click and then a double click, and the release that ends a double click is no click.
-    const auto type = event->type();
-    const bool click = type == QEvent::MouseButtonRelease && !m_doubleClicked;
-    if (type == QEvent::MouseButtonDblClick)
-        m_doubleClicked = true;
-    if (type == QEvent::MouseButtonRelease)
-        m_doubleClicked = false;
-    if (watched == Picture1 && click)
-        run([this] { windowsizes::Picture1Clicked(*this); });
-    if (watched == lblHide && (click || type == QEvent::MouseButtonDblClick))
-        run([this] { windowsizes::lblHideClicked(*this); });
-    if (watched == lblHide && type == QEvent::MouseMove)
-        run([this] { windowsizes::lblHideMouseMoved(*this); });
-    return QWidget::eventFilter(watched, event);
 }

@@ -6,6 +6,7 @@
 #include <QComboBox>
 #include <QDateTime>
 #include <QGroupBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QListWidget>
 #include <QMessageBox>
@@ -21,14 +22,15 @@
 #include <functional>
 #include <memory>
 
+class ClickLabel;
 class PictureBox;
 class LineControl;
 class ShapeControl;
-class QLabel;
 
 // The one window. It owns every control, the window-level state that all subsystems share,
-// and the two platform components. Each handled event runs its subsystem's handler through
-// run(), the one place where a failing step is caught and reported.
+// and the two platform components; it knows none of the handlers. Each handled event runs
+// its subsystem's handler through run(), the one place where a failing step is caught and
+// reported; src/main/events.cpp connects the events to their handlers.
 class frmPlayer : public QWidget
 {
     Q_OBJECT
@@ -50,7 +52,7 @@ public:
     QPushButton *cmdNext, *cmdBack, *cmdStop, *cmdPause, *cmdPlay;
     QLineEdit *txtSong;
     LineControl *Line3, *Line2, *Line1;
-    QLabel *lblHide;
+    ClickLabel *lblHide;
     QPushButton *cmdRemove, *cmdClear;
     QListWidget *lstSelected;
     QPushButton *cmdAdd, *cmdUp;
@@ -103,11 +105,14 @@ public:
     // The message box open now, if any.
     QMessageBox *messageBox() const { return m_messageBox; }
 
-    // The timers' ticks; their timeouts call these, and so can tests.
-    void Timer1Tick();
-    void Timer2Tick();
-
 signals:
+    // The window's own events: a mouse move over its surface (not over a control), and its
+    // unload when it is closed, which comes once and never cancels the closing.
+    void MouseMove();
+    void Unload();
+    // Once, from the event loop after the window's first paint: what need not be ready
+    // before the window is seen starts here.
+    void shownOnScreen();
     // After every handler that run() has run, whether it ended or failed: the window's
     // state may have changed. Nested handlers (a field's change inside a tick) emit it too.
     void handlerEnded();
@@ -117,12 +122,11 @@ signals:
 protected:
     void showEvent(QShowEvent *event) override;
     void closeEvent(QCloseEvent *event) override;
+    void paintEvent(QPaintEvent *event) override;
     void mouseMoveEvent(QMouseEvent *event) override;
-    bool eventFilter(QObject *watched, QEvent *event) override;
 
 private:
     void createControls();
-    void connectHandlers();
     void showNextMessage();
 
     Platform m_platform;
@@ -132,7 +136,5 @@ private:
     QStringList m_pendingMessages;
     QPointer<QMessageBox> m_messageBox;
     bool m_unloaded = false;
-    bool m_shown = false;
-    // The release that ends a double click on Picture1 or lblHide is no click.
-    bool m_doubleClicked = false;
+    bool m_painted = false;
 };

@@ -1,12 +1,11 @@
 #include "desktop/desktopintegration.h"
 #include "desktop/synthesisedtone.h"
-#include "main/frmplayer.h"
+#include "main/events.h"
 #include "platform/hostfilesystem.h"
 #include "platform/qtmediaplayer.h"
 #include "platform/systemclock.h"
 
 #include <QApplication>
-#include <QMediaDevices>
 
 int main(int argc, char *argv[])
 {
@@ -21,13 +20,16 @@ int main(int argc, char *argv[])
 
     const SystemClock clock;
     const DriveTable drives = DriveTable::machine();
-    frmPlayer window({[&] { return std::make_unique<QtMediaPlayer>(drives); },
-                      [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
-    DesktopIntegration desktop(window, BusAddresses::fromEnvironment(), drives,
-                               std::make_unique<SynthesisedTone>());
-    const QMediaDevices devices;
-    QObject::connect(&devices, &QMediaDevices::audioOutputsChanged, &desktop,
-                     &DesktopIntegration::audioOutputsChanged);
-    window.show();
-    return app.exec();
+    const std::unique_ptr<frmPlayer> window
+        = events::loadWindow({[&] { return std::make_unique<QtMediaPlayer>(drives); },
+                              [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
+    // The desktop's side (its buses, the sound outputs) starts once the window is seen; it
+    // reads the window, so it is declared after it and ends before it.
+    std::unique_ptr<DesktopIntegration> desktop;
+    QObject::connect(window.get(), &frmPlayer::shownOnScreen, window.get(), [&] {
+        desktop = std::make_unique<DesktopIntegration>(*window, BusAddresses::fromEnvironment(),
+                                                       drives, std::make_unique<SynthesisedTone>());
+    });
+    window->show();
+    return QApplication::exec();
 }

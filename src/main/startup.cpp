@@ -27,9 +27,3 @@ void mainwindow::Form_Unload(frmPlayer &f)
     f.mpPlayer().Stop();
     f.releaseComponents();
 }
-
-void mainwindow::checkAudioOutput(frmPlayer &f)
-{
-    if (!f.mpPlayer().HasAudioOutput())
-        f.report(QStringLiteral("No sound output device was found: alarms will not be heard."));
-}

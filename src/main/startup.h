@@ -8,7 +8,4 @@ void Form_Load(frmPlayer &f);
 // The window's unload event: stops the player and releases the components. Never cancels
 // the closing.
 void Form_Unload(frmPlayer &f);
-// An alarm that plays into nothing looks like success and wakes nobody: with no audio output
-// at all, says so.
-void checkAudioOutput(frmPlayer &f);
 } // namespace mainwindow

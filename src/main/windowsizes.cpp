@@ -33,8 +33,12 @@ void setHeightThenWidth(frmPlayer &f, OuterSize size)
 
 void setLblHideColour(frmPlayer &f, int systemColourIndex)
 {
+    const QColor colour = systemColour(systemColourIndex);
     QPalette p = f.lblHide->palette();
-    p.setColor(QPalette::WindowText, systemColour(systemColourIndex));
+    // Every mouse move over the window comes here.
+    if (p.color(QPalette::WindowText) == colour)
+        return;
+    p.setColor(QPalette::WindowText, colour);
     f.lblHide->setPalette(p);
 }
 

@@ -118,3 +118,12 @@ void playback::Timer1Timeout(frmPlayer &f)
     f.mpPlayer().Open(f.colPlaylist().Item(f.intSong));
     alarms::ShowCurrentSong(f);
 }
+
+playback::Transport playback::transportState(frmPlayer &f)
+{
+    if (f.mpPlayer().PlayState() == MediaPlayer::Paused)
+        return Transport::Paused;
+    if (f.Timer1->isActive())
+        return Transport::Playing;
+    return f.intSong == 0 ? Transport::Idle : Transport::Ended;
+}

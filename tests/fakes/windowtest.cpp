@@ -3,6 +3,7 @@
 #include "alarm/ticktiming.h"
 
 #include <QLocale>
+#include <QSignalSpy>
 
 namespace {
 // The window owns its file system object and releases it at shutdown; this one only passes
@@ -49,9 +50,11 @@ void WindowTest::start()
         },
         &m_clock,
     };
-    m_window = std::make_unique<frmPlayer>(std::move(platform));
+    m_window = events::loadWindow(std::move(platform));
+    const QSignalSpy onScreen(m_window.get(), &frmPlayer::shownOnScreen);
     m_window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
+    // Until what runs once the window is seen (the check of the sound outputs) has run.
+    QTRY_COMPARE(onScreen.count(), 1);
 }
 
 void WindowTest::stop()
@@ -72,11 +75,16 @@ void WindowTest::startHeld()
     m_window->Timer2->stop();
 }
 
+void WindowTest::timeout(QTimer *timer)
+{
+    QVERIFY(QMetaObject::invokeMethod(timer, "timeout"));
+}
+
 void WindowTest::tick()
 {
     QTimer *timer = m_window->Timer2;
     timer->stop();
-    m_window->Timer2Tick();
+    timeout(timer);
     QVERIFY(timer->isActive() && timer->isSingleShot());
     QCOMPARE(timer->interval(), ticktiming::msUntilNextTick(m_clock.now()));
     timer->stop();

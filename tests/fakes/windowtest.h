@@ -3,7 +3,7 @@
 #include "fakes/fakeclock.h"
 #include "fakes/fakefilesystem.h"
 #include "fakes/fakemediaplayer.h"
-#include "main/frmplayer.h"
+#include "main/events.h"
 #include "platform/hostfilesystem.h"
 
 #include <QTest>
@@ -23,6 +23,8 @@ public:
     // clock ticks only when the test calls tick().
     void startHeld();
 
+    // The timer's timeout, as if it had run out: the window's handler of it runs.
+    static void timeout(QTimer *timer);
     // One tick of Timer2 at the fake clock's time, as its timeout runs it. Checks that the
     // tick armed Timer2 again for the next whole second, then holds it.
     void tick();
