@@ -10,7 +10,7 @@
 
 #include "fakes/fakeclock.h"
 #include "fakes/fakemediaplayer.h"
-#include "main/frmplayer.h"
+#include "main/events.h"
 #include "platform/hostfilesystem.h"
 
 #include <QApplication>
@@ -86,8 +86,10 @@ int main(int argc, char *argv[])
         PlayerRecord record;
         FakeClock clock;
         const DriveTable drives({{QStringLiteral("C:"), folder.path()}});
-        frmPlayer window({[&] { return std::make_unique<FakeMediaPlayer>(record); },
-                          [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
+        const std::unique_ptr<frmPlayer> loaded = events::loadWindow(
+            {[&] { return std::make_unique<FakeMediaPlayer>(record); },
+             [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
+        frmPlayer &window = *loaded;
         window.show();
         if (window.cmbDrives->count() != 1)
             fail("drives", 1, window.cmbDrives->count());

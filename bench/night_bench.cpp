@@ -10,7 +10,7 @@
 
 #include "alarm/timetext.h"
 #include "benchtools.h"
-#include "main/frmplayer.h"
+#include "main/events.h"
 #include "platform/hostfilesystem.h"
 #include "platform/qtmediaplayer.h"
 #include "platform/systemclock.h"
@@ -101,8 +101,10 @@ int main(int argc, char *argv[])
 
     const SystemClock clock;
     const DriveTable drives({{QStringLiteral("C:"), songs}, {QStringLiteral("D:"), many}});
-    frmPlayer window({[&] { return std::make_unique<QtMediaPlayer>(drives); },
-                      [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
+    const std::unique_ptr<frmPlayer> loaded
+        = events::loadWindow({[&] { return std::make_unique<QtMediaPlayer>(drives); },
+                              [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
+    frmPlayer &window = *loaded;
     window.show();
     bench::waitMs(2000);
 

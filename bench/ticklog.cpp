@@ -4,7 +4,7 @@
 //
 //   QT_QPA_PLATFORM=offscreen build/bench/ticklog [seconds, default 120]
 
-#include "main/frmplayer.h"
+#include "main/events.h"
 #include "platform/hostfilesystem.h"
 #include "platform/qtmediaplayer.h"
 #include "platform/systemclock.h"
@@ -55,8 +55,10 @@ int main(int argc, char *argv[])
 
     const SystemClock clock;
     const DriveTable drives = DriveTable::machine();
-    frmPlayer window({[&] { return std::make_unique<QtMediaPlayer>(drives); },
-                      [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
+    const std::unique_ptr<frmPlayer> loaded
+        = events::loadWindow({[&] { return std::make_unique<QtMediaPlayer>(drives); },
+                              [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
+    frmPlayer &window = *loaded;
     window.show();
 
     // Connected after the window's own handler: the tick has run and kept its time.
