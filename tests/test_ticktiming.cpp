@@ -70,8 +70,10 @@ private slots:
             << at(QTime(5, 59, 59, 20)) << at(QTime(6, 0, 2, 500)) << six << 3;
         QTest::newRow("set forward 30 s")
             << at(QTime(5, 59, 59, 20)) << at(QTime(6, 0, 29, 20)) << six << 30;
-        QTest::newRow("suspended 10 min, last minute only")
-            << at(QTime(5, 50, 0, 20)) << at(QTime(6, 0, 59, 20)) << six << 60;
+        QTest::newRow("suspended 10 min")
+            << at(QTime(5, 50, 0, 20)) << at(QTime(6, 0, 59, 20)) << QTime(5, 50, 1) << 659;
+        QTest::newRow("suspended 40 min, the last 30 min only")
+            << at(QTime(5, 20, 0, 20)) << at(QTime(6, 0, 59, 20)) << QTime(5, 31, 0) << 1800;
         QTest::newRow("set back an hour")
             << at(QTime(7, 0, 0, 20)) << at(QTime(6, 0, 0, 30)) << six << 1;
         // The clock repeats a second: the tick compares it again, as the clock shows it.
@@ -180,16 +182,24 @@ private slots:
         QCOMPARE(ringsUntil(at(QTime(4, 0), night)), rings);
     }
 
-    // Ticks that could not run are made up for on the window: seconds of the last minute
+    // Ticks that could not run are made up for on the window: seconds of the last 30 minutes
     // are compared and ring once; older ones are stale.
     void catchUpOnTheWindow_data()
     {
         QTest::addColumn<qint64>("gapMs");
         QTest::addColumn<bool>("bootClockToo"); // false: the wall clock was set
         QTest::addColumn<int>("rings");
-        QTest::newRow("suspended 10 min") << qint64(600'000) << true << 0;
+        // The tick after the gap comes the gap less 4 s after the alarm's second.
+        const qint64 overdue = 4000;
         QTest::newRow("suspended 40 s") << qint64(40'000) << true << 1;
         QTest::newRow("loop held up 5 s") << qint64(5000) << true << 1;
+        QTest::newRow("75 s overdue") << 75'000 + overdue << true << 1;
+        QTest::newRow("10 min overdue") << 600'000 + overdue << true << 1;
+        QTest::newRow("29 min overdue") << 1'740'000 + overdue << true << 1;
+        QTest::newRow("31 min overdue, stale") << 1'860'000 + overdue << true << 0;
+        QTest::newRow("a day, stale") << qint64(86'400'000) << true << 0;
+        QTest::newRow("a day and 10 s, across two alarm seconds")
+            << qint64(86'410'000) << true << 1;
         QTest::newRow("set forward 30 s") << qint64(30'000) << false << 1;
         QTest::newRow("set forward 2 h") << qint64(7'200'000) << false << 0;
     }

@@ -10,9 +10,9 @@ namespace alarms {
 void armTimer2(frmPlayer &f);
 // The tick of Timer2: shows the time in Text1, then, as Option1 or Option2 is selected now,
 // compares the alarm time or takes the countdown's steps. After ticks that could not run it
-// makes up for them: it compares the time of each second of the last minute that no tick
-// saw, and takes one countdown step for each second the boot clock has gone on. It starts
-// the playlist at most once.
+// makes up for them: it compares, oldest first, the time of each second of the last 30
+// minutes that no tick saw, and takes one countdown step for each second the boot clock has
+// gone on. It starts the playlist at most once.
 void Timer2Timeout(frmPlayer &f);
 // The change of Text3, Text4 or Text5: arms the countdown.
 void countdownFieldChanged(frmPlayer &f);

@@ -10,8 +10,9 @@ namespace ticktiming {
 // How long after each whole second of the wall clock the tick comes: late enough that a
 // timer firing a little early still falls in the new second.
 constexpr int tickOffsetMs = 20;
-// The time the time-of-day comparison still makes up for: older seconds are stale.
-constexpr int catchUpSeconds = 60;
+// How far back the time-of-day comparison makes up for seconds that no tick saw: for a
+// wake-up alarm late is better than never, but older seconds are stale.
+constexpr int catchUpSeconds = 30 * 60;
 
 // Milliseconds from now to the next tick, tickOffsetMs after the next whole second:
 // from tickOffsetMs + 1 (now just before a whole second) to 1000 + tickOffsetMs.
