@@ -9,8 +9,9 @@
 
 namespace {
 const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
-// The portal's flags: 4 suspend, 8 idle.
-constexpr uint portalSuspendAndIdle = 4 | 8;
+// The portal's flag 4: suspend. Not 8, idle: the screen may blank and lock all night while
+// the computer stays awake for the alarm.
+constexpr uint portalSuspend = 4;
 } // namespace
 
 Inhibitor::Inhibitor(BusLink &session, QString systemAddress, QObject *parent)
@@ -99,7 +100,7 @@ void Inhibitor::askPortal()
     QDBusMessage call = QDBusMessage::createMethodCall(
         portalService, QStringLiteral("/org/freedesktop/portal/desktop"),
         QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
-    call << QString() << portalSuspendAndIdle
+    call << QString() << portalSuspend
          << QVariantMap {{QStringLiteral("reason"), QString::fromLatin1(reason)}};
     whenAnswered(m_session.connection().asyncCall(call), [this](const QDBusPendingCall &done) {
         const QDBusPendingReply<QDBusObjectPath> reply = done;
@@ -119,7 +120,7 @@ void Inhibitor::askLogind()
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
-    call << QStringLiteral("sleep:idle") << QStringLiteral("Wakewell")
+    call << QStringLiteral("sleep") << QStringLiteral("Wakewell")
          << QString::fromLatin1(reason) << QStringLiteral("block");
     whenAnswered(m_system->connection().asyncCall(call), [this](const QDBusPendingCall &done) {
         const QDBusPendingReply<QDBusUnixFileDescriptor> reply = done;

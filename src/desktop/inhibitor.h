@@ -10,11 +10,11 @@
 class BusLink;
 class QDBusPendingCall;
 
-// Keeps the computer from suspending and from going idle while it is held: through the
-// desktop's inhibit portal where one answers on the session bus, otherwise through
-// systemd-logind on the system bus. Every call is asynchronous, so a slow or missing
-// service never holds up the window. Where neither answers, one line on standard error
-// says so, once for the life of the inhibitor.
+// Keeps the computer from suspending while it is held (the screen may still blank and lock;
+// the alarm plays on a locked screen too): through the desktop's inhibit portal where one
+// answers on the session bus, otherwise through systemd-logind on the system bus. Every call
+// is asynchronous, so a slow or missing service never holds up the window. Where neither
+// answers, one line on standard error says so, once for the life of the inhibitor.
 class Inhibitor : public QObject
 {
     Q_OBJECT
