@@ -133,6 +133,28 @@ private slots:
         QCOMPARE(m_record.created, 1);
     }
 
+    // After the close nothing ticks and nothing is made anew, whatever was due then: a song
+    // that ended, the clock's tick, a message still queued.
+    void nothingAfterShutdown()
+    {
+        m_fs.addDrive("C:");
+        m_fs.addFile("C:\\Music\\a.mp3");
+        m_fs.addFile("C:\\Music\\b.mp3");
+        start();
+        addToPlaylist("C:\\Music", {"a.mp3", "b.mp3"});
+        QTest::mouseClick(child<QPushButton>("cmdPlay"), Qt::LeftButton);
+        QVERIFY(child<QTimer>("Timer1")->isActive());
+        player().finishSong();
+        m_window->report(QStringLiteral("Overflow"));
+        m_window->close();
+        const QStringList callsAtClose = m_record.calls;
+        QTest::qWait(5000);
+        QCOMPARE(m_record.created, 1);
+        QCOMPARE(m_record.calls, callsAtClose);
+        QVERIFY(!child<QTimer>("Timer1")->isActive() && !child<QTimer>("Timer2")->isActive());
+        QCOMPARE(messageText(), QString());
+    }
+
     // The fixture's walk through the browser builds the playlist that playback reads.
     void playlistBuiltByClicks()
     {

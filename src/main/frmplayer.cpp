@@ -306,6 +306,9 @@ void frmPlayer::setOuterHeight(int twips)
 
 void frmPlayer::run(const std::function<void()> &handler)
 {
+    // The unload is the window's last event: nothing runs after it, so nothing is made anew.
+    if (m_unloaded)
+        return;
     try {
         handler();
     } catch (const WakewellError &e) {
@@ -361,8 +364,8 @@ void frmPlayer::paintEvent(QPaintEvent *event)
 void frmPlayer::closeEvent(QCloseEvent *event)
 {
     if (!m_unloaded) {
-        m_unloaded = true;
         emit Unload();
+        m_unloaded = true;
     }
     event->accept();
 }

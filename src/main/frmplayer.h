@@ -97,7 +97,8 @@ public:
     void setOuterHeight(int twips);
 
     // Runs one handler: a WakewellError (or any other exception) ends it at the failing step,
-    // and its description is shown once the handler has returned.
+    // and its description is shown once the handler has returned. After the unload event no
+    // handler runs.
     void run(const std::function<void()> &handler);
     // Queues a message box: opened window-modal after the running handler has ended, never
     // inside it, one at a time.

@@ -24,6 +24,10 @@ void mainwindow::Form_Load(frmPlayer &f)
 
 void mainwindow::Form_Unload(frmPlayer &f)
 {
+    // First, so that no tick between the close and the end of the process makes a component
+    // anew, whatever the steps after do.
+    f.Timer1->stop();
+    f.Timer2->stop();
     f.mpPlayer().Stop();
     f.releaseComponents();
 }

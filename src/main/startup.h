@@ -5,7 +5,7 @@ class frmPlayer;
 namespace mainwindow {
 // The window's load event: runs once, before the window is first shown.
 void Form_Load(frmPlayer &f);
-// The window's unload event: stops the player and releases the components. Never cancels
-// the closing.
+// The window's unload event: stops both timers and the player, and releases the components.
+// Never cancels the closing.
 void Form_Unload(frmPlayer &f);
 } // namespace mainwindow
