@@ -1,3 +1,4 @@
+#include "alarm/timetext.h"
 #include "fakes/windowtest.h"
 #include "platform/hostfilesystem.h"
 #include "platform/qtmediaplayer.h"
@@ -11,9 +12,10 @@
 
 #include <optional>
 
-// The whole road of an alarm on the real player and the real folders: three short MP3 files
-// made here, the middle one broken, added through the browser; a countdown of one second
-// plays them. Runs under a private sound server (wakewell_audio_test).
+// The whole road of an alarm on the real player, the real folders and the real clock: short
+// MP3 files made here, added through the browser; a countdown plays them past a broken one,
+// and an alarm at a time of day rings after the program was frozen across its second. Runs
+// under a private sound server (wakewell_audio_test).
 class TestPlaythrough : public QObject, public WindowTest
 {
     Q_OBJECT
@@ -79,16 +81,9 @@ class TestPlaythrough : public QObject, public WindowTest
         return -1;
     }
 
-private slots:
-    void cleanup() { m_window.reset(); }
-
-    void countdownPlaysPastABrokenSong()
+    // The window over the real adapters on C: = the test's folder, and the real clock.
+    void openWindow()
     {
-        QVERIFY(m_dir.isValid());
-        QVERIFY(QDir(m_dir.path()).mkdir("Music"));
-        makeSong("a.mp3");
-        makeBrokenSong("b.mp3");
-        makeSong("c.mp3");
         const DriveTable drives({{"C:", m_dir.path()}});
         Platform platform {
             [drives] { return std::make_unique<QtMediaPlayer>(drives); },
@@ -99,7 +94,23 @@ private slots:
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         QVERIFY(m_window->mpPlayer().HasAudioOutput());
+    }
 
+private slots:
+    void init()
+    {
+        QVERIFY(m_dir.isValid());
+        QVERIFY(QDir(m_dir.path()).mkpath("Music"));
+        m_samples.clear();
+    }
+    void cleanup() { m_window.reset(); }
+
+    void countdownPlaysPastABrokenSong()
+    {
+        makeSong("a.mp3");
+        makeBrokenSong("b.mp3");
+        makeSong("c.mp3");
+        openWindow();
         addToPlaylist("C:\\Music", {"a.mp3", "b.mp3", "c.mp3"});
         QCOMPARE(playlistRows(), (QStringList {"a.mp3", "b.mp3", "c.mp3"}));
         QTest::mouseClick(m_window->Option2, Qt::LeftButton);
@@ -135,6 +146,47 @@ private slots:
         qInfo("gap a.mp3 ended -> b.mp3 opened: %lld ms", bShown - aEnded);
         qInfo("gap b.mp3 failed -> c.mp3 opened: %lld ms", seen("c.mp3") - bFailed);
         qInfo("silence a.mp3 ended -> c.mp3 playing: %lld ms", cPlays - aEnded);
+    }
+
+    // The machine stands still (as a sleeping laptop, or a stalled one) from a few seconds
+    // before the alarm's second to 75 s after it: the first tick after it rings.
+    void alarmRingsAfterAFreeze()
+    {
+        makeSong("a.mp3");
+        openWindow();
+        addToPlaylist("C:\\Music", {"a.mp3"});
+        QTest::mouseClick(m_window->Option1, Qt::LeftButton);
+        const QDateTime alarm = QDateTime::currentDateTime().addSecs(4);
+        QTest::keyClicks(m_window->Text2, alarms::timeText(alarm.time()));
+
+        // Stopped by a process of its own, which lets it go on later.
+        const qint64 frozenS = 1 + 3 + 75;
+        QVERIFY(QProcess::startDetached(
+            "sh",
+            {"-c",
+             QStringLiteral("sleep 1; kill -STOP %1; sleep %2; kill -CONT %1")
+                 .arg(QCoreApplication::applicationPid())
+                 .arg(frozenS - 1)}));
+        // The first sample after a gap of seconds is the moment the process goes on.
+        qint64 lastMs = 0;
+        qint64 resumedMs = -1;
+        QTimer sampler;
+        connect(&sampler, &QTimer::timeout, this, [&] {
+            const qint64 now = m_elapsed.elapsed();
+            if (resumedMs < 0 && now - lastMs > 5000)
+                resumedMs = now;
+            lastMs = now;
+            sample();
+        });
+        m_elapsed.start();
+        sampler.start(10);
+        QTRY_VERIFY_WITH_TIMEOUT(resumedMs >= 0, (frozenS + 30) * 1000);
+        QTRY_VERIFY_WITH_TIMEOUT(seen("a.mp3") >= 0, 10000);
+        QVERIFY(seen("a.mp3") >= resumedMs);
+        QCOMPARE(m_window->windowTitle(), QStringLiteral("Player - a.mp3"));
+        qInfo("frozen %lld s across the alarm's second; the first song opened %lld ms after "
+              "the process went on",
+              frozenS, seen("a.mp3") - resumedMs);
     }
 };
 
