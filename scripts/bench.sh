@@ -6,7 +6,7 @@
 # BUILD_DIR names the build folder (default build-test), IDLE_SECONDS the idle time (60).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh >/dev/null
+bash scripts/setup.sh run test >/dev/null
 dir=${BUILD_DIR:-build-test}
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$dir" --target wakewell barewindow windowstart blocking_bench night_bench browse_bench \

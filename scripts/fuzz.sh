@@ -4,7 +4,7 @@
 # caused it, written to the build folder.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh run test
 dir=${BUILD_DIR:-build-fuzz}
 seconds=${FUZZ_SECONDS:-30}
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo \

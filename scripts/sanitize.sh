@@ -3,7 +3,7 @@
 # Any report of either ends the test that made it with a failure.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh run test
 dir=${BUILD_DIR:-build-sanitize}
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DWAKEWELL_SANITIZE=ON
 cmake --build "$dir"

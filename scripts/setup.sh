@@ -1,24 +1,43 @@
 #!/usr/bin/env bash
-# Installs what a fresh Debian 12 machine lacks to build, run and test Wakewell.
+# Installs the Debian 12 packages of the sets named, those not installed yet:
+#   run   building Wakewell, running it, and making its Debian package
+#   test  what the tests, the sanitizer and fuzzing builds and the measurements add
+#   scripts/setup.sh run test
 # Runs apt-get as root, or through sudo for a normal user. Safe to run again.
 set -euo pipefail
 
-packages=(
-    # build
-    build-essential cmake ninja-build pkg-config
-    qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
-    # playing MP3: Qt Multimedia's GStreamer backend and its decoders
-    gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
-    # fonts, so that text has metrics even on a bare machine
-    fonts-liberation fontconfig
-    # tests: real MP3 files, a real sound server, a real X server, D-Bus
-    sox lame pulseaudio pulseaudio-utils
-    xvfb xdotool x11-utils imagemagick libx11-dev
-    dbus dbus-x11 playerctl
-    desktop-file-utils appstream
-    # sanitizer and fuzzing builds
-    clang libclang-rt-14-dev
-)
+usage() { echo "usage: $0 run|test..." >&2; exit 2; }
+[ "$#" -gt 0 ] || usage
+packages=()
+for set in "$@"; do
+    case $set in
+    run)
+        packages+=(
+            build-essential cmake ninja-build pkg-config
+            qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
+            # Qt Multimedia's GStreamer backend, its MP3 decoder, and its way to the
+            # desktop's sound server (PulseAudio's client library, which PipeWire serves too)
+            gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
+            # fonts, so that text has metrics even on a bare machine
+            fonts-liberation fontconfig
+            # cpack -G DEB: dpkg-shlibdeps finds the libraries' packages, file finds binaries
+            dpkg-dev file
+        ) ;;
+    test)
+        packages+=(
+            # real MP3 files, a private sound server, a real X server (xauth for xvfb-run)
+            sox lame pulseaudio pulseaudio-utils
+            xvfb xauth xdotool x11-utils imagemagick libx11-dev
+            # a private D-Bus; playerctl and dbus-launch to try the media keys by hand
+            dbus dbus-x11 playerctl
+            # the installed desktop entry, metadata and Debian package
+            desktop-file-utils appstream lintian
+            # sanitizer and fuzzing builds
+            clang libclang-rt-14-dev
+        ) ;;
+    *) usage ;;
+    esac
+done
 
 if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
 
@@ -28,5 +47,5 @@ for p in "${packages[@]}"; do
 done
 if [ "${#missing[@]}" -gt 0 ]; then
     "${sudo[@]}" apt-get update
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends "${missing[@]}"
+    "${sudo[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y --no-install-recommends "${missing[@]}"
 fi

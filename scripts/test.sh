@@ -3,7 +3,7 @@
 # BUILD_DIR names the build folder (default build-test).
 set -euo pipefail
 cd "$(dirname "$0")/.."
-bash scripts/setup.sh
+bash scripts/setup.sh run test
 dir=${BUILD_DIR:-build-test}
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
 cmake --build "$dir"

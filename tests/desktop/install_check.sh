@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs a built Wakewell into a temporary prefix as `cmake --install` does, checks that a
 # desktop finds everything where it looks and that the desktop entry and the AppStream
-# metadata validate, then makes the Debian package and checks what it holds and needs.
+# metadata validate, then makes the Debian package and checks what it holds and needs, and
+# that Debian's lintian finds no error in it.
 # Usage: install_check.sh <build folder> <application id> <icon sizes...>
 set -euo pipefail
 build=$1 id=$2
@@ -39,4 +40,12 @@ depends=$(dpkg-deb --field "$deb" Depends)
 for package in libqt6widgets6 libqt6multimedia6 gstreamer1.0-plugins-good; do
     grep -Eq "(^|, )$package( |,|\$)" <<<"$depends" || fail "the package does not depend on $package"
 done
+# The newest entries of the changelog and of the metadata name the version being packaged.
+version=$(dpkg-deb --field "$deb" Version)
+changelog=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/wakewell/changelog.gz | zcat)
+[[ $changelog == "wakewell ($version) "* ]] || fail "the changelog's latest entry is not $version"
+grep -m1 '<release ' "$metainfo" | grep -q "version=\"$version\"" \
+    || fail "the metadata's latest release is not $version"
+# Debian's own checks of a package: any error fails, warnings are shown.
+lintian --info "$deb" || fail "lintian found errors in the package"
 echo "installed and packaged: $(basename "$deb")"
