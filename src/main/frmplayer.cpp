@@ -1,6 +1,7 @@
 #include "main/frmplayer.h"
 
 #include "main/controls.h"
+#include "main/fonts.h"
 #include "platform/error.h"
 
 #include <QCloseEvent>
@@ -67,7 +68,7 @@ void applyLook(QWidget *w, unsigned look)
     }
     if (look & YellowArial) {
         paint(yellow, QColor());
-        QFont arial(QStringLiteral("Arial"));
+        QFont arial(installedFamily(QStringLiteral("Arial"), QStringLiteral("Liberation Sans")));
         arial.setPointSizeF(8.25);
         w->setFont(arial);
     }
@@ -120,15 +121,13 @@ frmPlayer::frmPlayer(Platform platform, QWidget *parent)
     setPalette(p);
     setAutoFillBackground(true);
     setMouseTracking(true);
-    // The layout's widths were made for a small sans-serif of 11 pixels: larger, the
-    // captions would be cut off.
-    QFont small = font();
-    small.setPixelSize(11);
-    setFont(small);
     // The client area as laid out, until startup sets the window's size.
     setFixedSize(12615 / twipsPerPixel, 3795 / twipsPerPixel);
 
     createControls();
+    // The layout's boxes were made for a small sans-serif: the font is chosen by measuring
+    // the captions in them.
+    setFont(captionFont(*this));
     cmbDrives->setFocus();
 }
 
