@@ -27,7 +27,7 @@ for set in "$@"; do
         packages+=(
             # real MP3 files, a private sound server, a real X server (xauth for xvfb-run)
             sox lame pulseaudio pulseaudio-utils
-            xvfb xauth xdotool x11-utils imagemagick libx11-dev
+            xvfb xauth xdotool x11-utils imagemagick libx11-dev tesseract-ocr
             # a private D-Bus; playerctl and dbus-launch to try the media keys by hand
             dbus dbus-x11 playerctl
             # the installed desktop entry, metadata and Debian package

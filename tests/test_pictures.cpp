@@ -37,6 +37,13 @@ private slots:
                                   << QSize(105, 34);
         QTest::newRow("Picture3") << ":/pictures/picture3.jpg" << QByteArray("jpeg")
                                   << QSize(360, 240);
+        // Each drawn at twice the size, for screens that scale by 2.
+        QTest::newRow("Picture1@2x")
+            << ":/pictures/picture1@2x.bmp" << QByteArray("bmp") << QSize(160, 120);
+        QTest::newRow("Picture2@2x")
+            << ":/pictures/picture2@2x.bmp" << QByteArray("bmp") << QSize(210, 68);
+        QTest::newRow("Picture3@2x")
+            << ":/pictures/picture3@2x.jpg" << QByteArray("jpeg") << QSize(720, 480);
     }
 
     void pictures()
@@ -67,7 +74,8 @@ private slots:
         QCOMPARE(sizes, (QList<QSize> {{32, 32}, {16, 16}}));
     }
 
-    // Each box reads its picture when it is first painted.
+    // Each box reads its picture when it is first painted, in as many pixels as the screen
+    // has for it: on a screen that scales by 2, the picture drawn at twice the size.
     void windowShowsThem()
     {
         start();
@@ -75,8 +83,10 @@ private slots:
             auto *box = child<PictureBox>(name);
             box->grab();
             QVERIFY2(!box->pixmap().isNull(), name);
+            QCOMPARE(box->pixmap().devicePixelRatio(), box->devicePixelRatio());
         }
-        QCOMPARE(child<PictureBox>("Picture1")->pixmap().size(), QSize(80, 60));
+        const QPixmap clock = child<PictureBox>("Picture1")->pixmap();
+        QCOMPARE(clock.deviceIndependentSize(), QSizeF(80, 60));
         QVERIFY(m_window->windowIcon().availableSizes().contains(QSize(16, 16)));
     }
 };

@@ -54,6 +54,7 @@ private slots:
         QCOMPARE(child<QSlider>("slVolume")->value(), 290);
         QCOMPARE(child<QLabel>("Label2")->text(),
                  QStringLiteral("sound alarm in...               hours:"));
+        QCOMPARE(child<QLabel>("Label3")->text(), QStringLiteral("   minutes:"));
         QCOMPARE(child<QLabel>("lblHide")->toolTip(), QStringLiteral("Show/Hide files"));
         for (const char *button : {"cmdAdd", "cmdRemove", "cmdClear"})
             QVERIFY(child<QPushButton>(button)->isEnabled());
@@ -62,6 +63,42 @@ private slots:
         QVERIFY(child<QWidget>("cmbDrives")->hasFocus());
         // Frame1 lies below the client area.
         QVERIFY(child<QWidget>("Frame1")->geometry().top() >= m_window->height());
+    }
+
+    // Every caption of a label or button, measured in the font it is drawn in, ends 2 pixels
+    // before its box's right edge: labels draw it from their left edge, buttons in their
+    // middle. Command2 is in Arial 8.25 point, or Liberation Sans where Arial is missing, never
+    // in a stand-in that Qt found.
+    void captionsFitTheirBoxes()
+    {
+        start();
+        QStringList measured;
+        for (QWidget *w : m_window->findChildren<QWidget *>()) {
+            const auto *label = qobject_cast<QLabel *>(w);
+            const auto *button = qobject_cast<QPushButton *>(w);
+            const QString text = label ? label->text() : button ? button->text() : QString();
+            if (text.isEmpty())
+                continue;
+            const QFontMetrics metrics = w->fontMetrics();
+            const int width = metrics.horizontalAdvance(text);
+            const int end = label ? width : (w->width() + width) / 2;
+            const QString seen = QStringLiteral("%1 in %2 %3 px: ends at %4 of %5, %6 of %7 high")
+                                     .arg(w->objectName(), w->font().family())
+                                     .arg(QFontInfo(w->font()).pixelSize())
+                                     .arg(end)
+                                     .arg(w->width())
+                                     .arg(metrics.height())
+                                     .arg(w->height());
+            QVERIFY2(!label || label->alignment() & Qt::AlignLeft, qPrintable(seen));
+            QVERIFY2(end <= w->width() - 2 && metrics.height() <= w->height(), qPrintable(seen));
+            measured << w->objectName();
+        }
+        QCOMPARE(measured.size(), 16);
+        const QFont v = child<QPushButton>("Command2")->font();
+        QVERIFY2(QStringList({"Arial", "Liberation Sans"}).contains(v.family()),
+                 qPrintable(v.family()));
+        QCOMPARE(QFontInfo(v).family(), v.family());
+        QCOMPARE(v.pointSizeF(), 8.25);
     }
 
     // The player is asked for its volume and set once, from the slider's 290, before any

@@ -41,10 +41,27 @@ void PictureBox::setPicture(const QString &resource)
     update();
 }
 
+namespace {
+// The picture for a screen of this scale: the twin drawn at twice the size where the screen
+// scales by more than 1 and a twin exists, shown at the size of the picture itself.
+QPixmap pictureAtScale(const QString &resource, qreal scale)
+{
+    if (scale > 1) {
+        QString twin = resource;
+        QPixmap sharp(twin.insert(twin.lastIndexOf(u'.'), QStringLiteral("@2x")));
+        if (!sharp.isNull()) {
+            sharp.setDevicePixelRatio(2);
+            return sharp;
+        }
+    }
+    return QPixmap(resource);
+}
+} // namespace
+
 void PictureBox::paintEvent(QPaintEvent *event)
 {
     if (!m_resource.isEmpty()) {
-        setPixmap(QPixmap(m_resource));
+        setPixmap(pictureAtScale(m_resource, devicePixelRatioF()));
         m_resource.clear();
     }
     ClickLabel::paintEvent(event);

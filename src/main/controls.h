@@ -32,7 +32,9 @@ private:
 };
 
 // A picture box: shows its image at the top-left corner, clipped to the box. The image is
-// read the first time the box is painted, so that a picture never seen costs nothing.
+// read the first time the box is painted, so that a picture never seen costs nothing. On a
+// screen that scales, it is read from the resource's twin drawn at twice the size
+// ("picture1@2x.bmp" beside "picture1.bmp"), so that it stays sharp.
 class PictureBox : public ClickLabel
 {
     Q_OBJECT

@@ -1,11 +1,15 @@
 #include "main/frmplayer.h"
 
 #include "main/controls.h"
+#include "main/fonts.h"
 #include "platform/error.h"
 
 #include <QCloseEvent>
+#include <QStyleFactory>
 
 #include <map>
+#include <type_traits>
+#include <vector>
 
 namespace {
 
@@ -67,7 +71,7 @@ void applyLook(QWidget *w, unsigned look)
     }
     if (look & YellowArial) {
         paint(yellow, QColor());
-        QFont arial(QStringLiteral("Arial"));
+        QFont arial(installedFamily(QStringLiteral("Arial"), QStringLiteral("Liberation Sans")));
         arial.setPointSizeF(8.25);
         w->setFont(arial);
     }
@@ -101,6 +105,31 @@ void setText(PictureBox *w, const QString &t)
 }
 void setText(QWidget *, const QString &) { }
 
+// Text boxes, list boxes and combo boxes draw a sunken frame whatever their background.
+template<typename T>
+constexpr bool hasSunkenFrame
+    = std::disjunction_v<std::is_base_of<QLineEdit, T>, std::is_base_of<QAbstractItemView, T>,
+                         std::is_base_of<QComboBox, T>>;
+// Labels, lines and shapes are drawn on the window's own surface, beneath every other
+// control: a field that overlaps a label shows its whole frame.
+template<typename T>
+constexpr bool drawnOnSurface
+    = std::disjunction_v<std::is_same<T, QLabel>, std::is_same<T, ClickLabel>,
+                         std::is_same<T, LineControl>, std::is_same<T, ShapeControl>>;
+
+// The classic sunken edge of the window style, in fixed grey tones that stand out on black
+// whatever the desktop's colours: dark grey at top and left and white at bottom and right,
+// within them a line of the dark shadow (black) and of the control's background.
+void sinkFrame(QWidget *w, QStyle *style)
+{
+    QPalette p = w->palette();
+    p.setColor(QPalette::Dark, QColor(128, 128, 128));
+    p.setColor(QPalette::Light, QColor(255, 255, 255));
+    p.setColor(QPalette::Shadow, black);
+    w->setPalette(p);
+    w->setStyle(style);
+}
+
 } // namespace
 
 frmPlayer::frmPlayer(Platform platform, QWidget *parent)
@@ -120,15 +149,13 @@ frmPlayer::frmPlayer(Platform platform, QWidget *parent)
     setPalette(p);
     setAutoFillBackground(true);
     setMouseTracking(true);
-    // The layout's widths were made for a small sans-serif of 11 pixels: larger, the
-    // captions would be cut off.
-    QFont small = font();
-    small.setPixelSize(11);
-    setFont(small);
     // The client area as laid out, until startup sets the window's size.
     setFixedSize(12615 / twipsPerPixel, 3795 / twipsPerPixel);
 
     createControls();
+    // The layout's boxes were made for a small sans-serif: the font is chosen by measuring
+    // the captions in them.
+    setFont(captionFont(*this));
     cmbDrives->setFocus();
 }
 
@@ -137,11 +164,22 @@ frmPlayer::~frmPlayer() = default;
 void frmPlayer::createControls()
 {
     std::map<int, QWidget *> tabOrder;
+    std::vector<QWidget *> onSurface;
+    // Qt's own classic Windows style draws the frames of text boxes, list boxes and combo
+    // boxes; the window owns it.
+    QStyle *const sunken = QStyleFactory::create(QStringLiteral("Windows"));
+    if (sunken)
+        sunken->setParent(this);
     // Makes one control from its row: parent, name, geometry, look, text and focus order.
     auto add = [&]<typename T>(T *w, const Row &row) {
         w->setObjectName(QString::fromLatin1(row.name));
         w->setGeometry(toPixels(row.twips));
         applyLook(w, row.look);
+        if constexpr (hasSunkenFrame<T>)
+            if (sunken)
+                sinkFrame(w, sunken);
+        if constexpr (drawnOnSurface<T>)
+            onSurface.push_back(w);
         setText(w, row.text);
         if (row.tab >= 0)
             tabOrder[row.tab] = w;
@@ -157,10 +195,11 @@ void frmPlayer::createControls()
             t->start();
         return t;
     };
-    auto line = [](QWidget *parent, const char *name, int x1, int y1, int x2, int y2) {
+    auto line = [&](QWidget *parent, const char *name, int x1, int y1, int x2, int y2) {
         auto *l = new LineControl(parent, QPointF(x1, y1) / twipsPerPixel,
                                   QPointF(x2, y2) / twipsPerPixel);
         l->setObjectName(QString::fromLatin1(name));
+        onSurface.push_back(l);
         return l;
     };
     QWidget *const f = this;
@@ -209,6 +248,9 @@ void frmPlayer::createControls()
     Label4 = add(new QLabel(f), {"Label4", "seconds:", {2280, 1920, 735, 255}, GreenOnBlack, 23});
     // clang-format on
 
+    // In the order of creation among themselves, beneath the others.
+    for (auto w = onSurface.rbegin(); w != onSurface.rend(); ++w)
+        (*w)->lower();
     // Labels and the frame keep their place in the Tab column but never take the focus.
     for (QWidget *w :
          std::initializer_list<QWidget *> {Frame1, lblHide, Label1, Label2, Label3, Label4})

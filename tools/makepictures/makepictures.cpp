@@ -2,6 +2,7 @@
 //   pictures/picture1.bmp  24-bit bitmap 80 x 60, an alarm clock ringing
 //   pictures/picture2.bmp  24-bit bitmap 105 x 34, the name over a small sunrise
 //   pictures/picture3.jpg  JPEG 360 x 240, a sunrise over the name
+//   pictures/<name>@2x.*   each picture drawn at twice its size, for screens that scale by 2
 //   icons/wakewell.ico     the alarm clock at 32 x 32 and 16 x 16, 16 colours each
 //   icons/<n>.png          the alarm clock at the sizes a desktop installs
 // Usage: makepictures <resources folder>. Run it by building the target "pictures"; the files
@@ -41,14 +42,16 @@ QFont nameFont(int pixelSize)
     return font;
 }
 
-// A black image of width x height with `draw` painted on it, antialiased if asked.
-QImage drawn(int width, int height, const std::function<void(QPainter &)> &draw,
+// A black image of width x height with `draw` painted on it, antialiased if asked, at `scale`
+// times that size: the same drawing in as many more pixels.
+QImage drawn(int width, int height, int scale, const std::function<void(QPainter &)> &draw,
              bool antialias = true)
 {
-    QImage image(width, height, QImage::Format_RGB32);
+    QImage image(width * scale, height * scale, QImage::Format_RGB32);
     image.fill(black);
     QPainter p(&image);
     p.setRenderHint(QPainter::Antialiasing, antialias);
+    p.scale(scale, scale);
     draw(p);
     p.end();
     return image;
@@ -127,9 +130,9 @@ void drawName(QPainter &p, const QRectF &box, int pixelSize)
 }
 
 // Picture1: the clock ringing, with shake marks on both sides.
-QImage picture1()
+QImage picture1(int scale)
 {
-    return drawn(80, 60, [](QPainter &p) {
+    return drawn(80, 60, scale, [](QPainter &p) {
         drawClock(p, QRectF(12, 0, 56, 56));
         p.setPen(QPen(green, 2, Qt::SolidLine, Qt::RoundCap));
         for (int side : {-1, 1})
@@ -142,18 +145,18 @@ QImage picture1()
 }
 
 // Picture2: the name over a small sunrise. Its box shows the left 81 x 33 pixels only.
-QImage picture2()
+QImage picture2(int scale)
 {
-    return drawn(105, 34, [](QPainter &p) {
+    return drawn(105, 34, scale, [](QPainter &p) {
         drawSunrise(p, 40, 30, 6);
         drawName(p, QRectF(0, 0, 81, 20), 16);
     });
 }
 
 // Picture3: a sunrise over the name. Its box shows the left 345 pixels.
-QImage picture3()
+QImage picture3(int scale)
 {
-    return drawn(360, 240, [](QPainter &p) {
+    return drawn(360, 240, scale, [](QPainter &p) {
         drawSunrise(p, 172, 160, 62);
         // The sun's reflection: shorter dashes towards the viewer.
         p.setPen(QPen(darkGreen, 3, Qt::SolidLine, Qt::FlatCap));
@@ -170,7 +173,7 @@ QImage picture3()
 QImage icon(int size, bool antialias)
 {
     return drawn(
-        size, size, [size](QPainter &p) { drawClock(p, QRectF(0, 0, size, size)); }, antialias);
+        size, size, 1, [size](QPainter &p) { drawClock(p, QRectF(0, 0, size, size)); }, antialias);
 }
 
 template<typename T> void appendLittleEndian(QByteArray &data, T value)
@@ -263,9 +266,15 @@ int main(int argc, char *argv[])
     const QDir out(QString::fromLocal8Bit(argv[1]));
     bool ok = out.mkpath(QStringLiteral("pictures")) && out.mkpath(QStringLiteral("icons"));
     // Qt writes a bitmap of a 32-bit image with 24 bits per pixel.
-    ok = ok && picture1().save(out.filePath(QStringLiteral("pictures/picture1.bmp")), "BMP");
-    ok = ok && picture2().save(out.filePath(QStringLiteral("pictures/picture2.bmp")), "BMP");
-    ok = ok && picture3().save(out.filePath(QStringLiteral("pictures/picture3.jpg")), "JPG", 90);
+    for (int scale : {1, 2}) {
+        const QString suffix = scale == 1 ? QString() : QStringLiteral("@%1x").arg(scale);
+        const auto path = [&](const char *name, const char *type) {
+            return out.filePath(QStringLiteral("pictures/%1%2.%3").arg(name, suffix, type));
+        };
+        ok = ok && picture1(scale).save(path("picture1", "bmp"), "BMP");
+        ok = ok && picture2(scale).save(path("picture2", "bmp"), "BMP");
+        ok = ok && picture3(scale).save(path("picture3", "jpg"), "JPG", 90);
+    }
     ok = ok
         && write(out.filePath(QStringLiteral("icons/wakewell.ico")),
                  ico({icon(32, false), icon(16, false)}));
