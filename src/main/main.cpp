@@ -1,17 +1,25 @@
-#include "desktop/desktopintegration.h"
 #include "desktop/synthesisedtone.h"
 #include "main/events.h"
 #include "platform/hostfilesystem.h"
 #include "platform/qtmediaplayer.h"
 #include "platform/systemclock.h"
 
+#ifdef Q_OS_WIN
+#include "desktop/alarmwatch.h"
+#include "desktop/executionstate.h"
+#else
+#include "desktop/desktopintegration.h"
+#endif
+
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+#ifndef Q_OS_WIN
     // Qt 6.4's ffmpeg backend crashes without an audio device; GStreamer does not.
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
         qputenv("QT_MEDIA_BACKEND", "gstreamer");
+#endif
     QApplication app(argc, argv);
     // Only the name: a display name would be appended to every window title.
     QApplication::setApplicationName(QStringLiteral("Wakewell"));
@@ -25,10 +33,21 @@ int main(int argc, char *argv[])
                               [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
     // The desktop's side (its buses, the sound outputs) starts once the window is seen; it
     // reads the window, so it is declared after it and ends before it.
+#ifdef Q_OS_WIN
+    // The execution state of the window's thread keeps Windows awake.
+    ExecutionState keepAwake;
+    std::unique_ptr<AlarmWatch> desktop;
+#else
     std::unique_ptr<DesktopIntegration> desktop;
+#endif
     QObject::connect(window.get(), &frmPlayer::shownOnScreen, window.get(), [&] {
+#ifdef Q_OS_WIN
+        desktop = std::make_unique<AlarmWatch>(*window, keepAwake,
+                                               std::make_unique<SynthesisedTone>());
+#else
         desktop = std::make_unique<DesktopIntegration>(*window, BusAddresses::fromEnvironment(),
                                                        drives, std::make_unique<SynthesisedTone>());
+#endif
     });
     window->show();
     return QApplication::exec();
