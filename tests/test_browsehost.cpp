@@ -1,10 +1,10 @@
+#include "audio/recording.h"
 #include "fakes/windowtest.h"
 #include "platform/hostfilesystem.h"
-#include "platform/qtmediaplayer.h"
+#include "platform/hostmediaplayer.h"
 
 #include <QDir>
 #include <QFile>
-#include <QProcess>
 #include <QTemporaryDir>
 
 // The browser and the playlist on the real adapters: a temporary folder tree mapped as C:,
@@ -19,15 +19,9 @@ class TestBrowseHost : public QObject, public WindowTest
     QListWidget *files() const { return m_window->lstFiles; }
     void click(QPushButton *button) { QTest::mouseClick(button, Qt::LeftButton); }
 
-    // Two seconds of a tone, encoded by lame.
     void makeSong(const QString &path)
     {
-        const QString wav = m_dir.filePath("tone.wav");
-        QCOMPARE(QProcess::execute(
-                     "sox", {"-n", "-r", "44100", "-c", "1", wav, "synth", "2", "sine", "440"}),
-                 0);
-        QCOMPARE(QProcess::execute("lame", {"--quiet", wav, m_dir.filePath(path)}), 0);
-        QVERIFY(QFile::remove(wav));
+        QVERIFY(audio::copySong("440hz-2s.mp3", m_dir.filePath(path)));
     }
     void makeFile(const QString &path)
     {
@@ -49,7 +43,7 @@ private slots:
             makeFile(name);
         const DriveTable drives({{"C:", m_dir.path()}});
         m_window = events::loadWindow(
-            Platform {[drives] { return std::make_unique<QtMediaPlayer>(drives); },
+            Platform {[drives] { return std::make_unique<HostMediaPlayer>(drives); },
                       [drives] { return std::make_unique<HostFileSystem>(drives); }, &m_clock});
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
