@@ -1,14 +1,15 @@
-#include "desktop/synthesisedtone.h"
 #include "main/events.h"
 #include "platform/hostfilesystem.h"
-#include "platform/qtmediaplayer.h"
+#include "platform/hostmediaplayer.h"
 #include "platform/systemclock.h"
 
 #ifdef Q_OS_WIN
 #include "desktop/alarmwatch.h"
 #include "desktop/executionstate.h"
+#include "desktop/songtone.h"
 #else
 #include "desktop/desktopintegration.h"
+#include "desktop/synthesisedtone.h"
 #endif
 
 #include <QApplication>
@@ -29,7 +30,7 @@ int main(int argc, char *argv[])
     const SystemClock clock;
     const DriveTable drives = DriveTable::machine();
     const std::unique_ptr<frmPlayer> window
-        = events::loadWindow({[&] { return std::make_unique<QtMediaPlayer>(drives); },
+        = events::loadWindow({[&] { return std::make_unique<HostMediaPlayer>(drives); },
                               [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
     // The desktop's side (its buses, the sound outputs) starts once the window is seen; it
     // reads the window, so it is declared after it and ends before it.
@@ -42,8 +43,9 @@ int main(int argc, char *argv[])
 #endif
     QObject::connect(window.get(), &frmPlayer::shownOnScreen, window.get(), [&] {
 #ifdef Q_OS_WIN
-        desktop = std::make_unique<AlarmWatch>(*window, keepAwake,
-                                               std::make_unique<SynthesisedTone>());
+        desktop = std::make_unique<AlarmWatch>(
+            *window, keepAwake,
+            std::make_unique<SongTone>(std::make_unique<HostMediaPlayer>(drives), drives));
 #else
         desktop = std::make_unique<DesktopIntegration>(*window, BusAddresses::fromEnvironment(),
                                                        drives, std::make_unique<SynthesisedTone>());
