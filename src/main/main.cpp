@@ -16,12 +16,22 @@
 
 int main(int argc, char *argv[])
 {
-#ifndef Q_OS_WIN
+#ifdef Q_OS_WIN
+    // Text drawn by DirectWrite, Windows' own text engine (Qt's default from 6.8 on): Qt 6.4's
+    // GDI engine draws no text in a line edit under Wine, where the Windows build is tried.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "windows:fontengine=directwrite");
+#else
     // Qt 6.4's ffmpeg backend crashes without an audio device; GStreamer does not.
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
         qputenv("QT_MEDIA_BACKEND", "gstreamer");
 #endif
     QApplication app(argc, argv);
+#ifdef Q_OS_WIN
+    // The window's colours are its own (green on black, a yellow V), which Windows' native
+    // style paints over with its theme; Fusion keeps them, as on Linux.
+    QApplication::setStyle(QStringLiteral("fusion"));
+#endif
     // Only the name: a display name would be appended to every window title.
     QApplication::setApplicationName(QStringLiteral("Wakewell"));
     // Lets the desktop match the window to its entry and icon (Wayland asks for this).
