@@ -21,17 +21,9 @@ finish() {
     rm -rf "$work"
 }
 trap finish EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
-# Waits up to 60 s, a check every 0.2 s: Wine on a shared machine is slow at times, and
-# only the outcome counts, not how long it took.
-wait_for() {
-    local i
-    for ((i = 0; i < 300; i++)); do
-        if "$@"; then return 0; fi
-        sleep 0.2
-    done
-    return 1
-}
+. "$(dirname "$0")/../desktop/xserver.sh"
+# Wine is slower to start than a program of the host.
+WAIT_SECONDS=60
 # The program finds its DLLs beside itself, or not at all; Qt's settings of the tests stay out.
 unset WINEPATH QT_QPA_PLATFORM
 for name in $(env | grep -o '^WINEQT_[A-Za-z0-9_]*' || true); do unset "$name"; done
@@ -69,32 +61,18 @@ done
 menu_entry() { find "$WINEPREFIX/drive_c" -path '*/Start Menu/Programs/Wakewell/Wakewell.lnk'; }
 [ -n "$(menu_entry)" ] || fail "no Start-menu entry Wakewell"
 
-# A free display number, chosen by Xvfb itself.
-Xvfb -displayfd 3 -screen 0 1280x1024x24 -nolisten tcp 3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-wait_for test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=:$(cat "$work/display")
+start_xvfb
 c++ -o "$work/closewindow" "$closewindow_source" -lX11
 
 wine "C:\\Program Files\\Wakewell\\wakewell.exe" >"$work/wakewell.log" 2>&1 &
 app=$!
-find_window() {
-    window=$(xdotool search --name '^Wakewell of Your$' 2>/dev/null | head -n 1)
-    [ -n "$window" ]
-}
 wait_for find_window || fail "no window titled \"Wakewell of Your\": $(cat "$work/wakewell.log")"
 if [ -n "${SCREENSHOT_DIR:-}" ]; then
     # The window is there; give it a moment to paint.
     sleep 2
     import -window "$window" "$SCREENSHOT_DIR/windows.png"
 fi
-"$work/closewindow" "$window"
-ended() { ! kill -0 "$app" 2>/dev/null; }
-wait_for ended || fail "the program did not end when its window was closed"
-status=0
-wait "$app" || status=$?
-app=
-[ "$status" -eq 0 ] || fail "the program ended with status $status: $(cat "$work/wakewell.log")"
+close_window "$work/closewindow"
 
 wine "$programs/Uninstall.exe" /S
 wineserver -w
