@@ -35,7 +35,16 @@ if(CMAKE_CROSSCOMPILING AND NOT CMAKE_CROSSCOMPILING_EMULATOR)
     list(TRANSFORM folders REPLACE "/" "\\\\")
     list(JOIN folders ";" WAKEWELL_WINEPATH)
     set(WAKEWELL_WINEPREFIX "${PROJECT_BINARY_DIR}/wineprefix")
-    set(WAKEWELL_FONTDIR /usr/share/fonts/truetype/dejavu)
+    # Qt's offscreen platform reads fonts from one folder: the host's DejaVu, and Liberation
+    # Sans, which the window takes where Arial is missing.
+    set(WAKEWELL_FONTDIR ${PROJECT_BINARY_DIR}/fonts)
+    file(GLOB fonts /usr/share/fonts/truetype/dejavu/*.ttf
+                    /usr/share/fonts/truetype/liberation/LiberationSans-*.ttf)
+    file(MAKE_DIRECTORY ${WAKEWELL_FONTDIR})
+    foreach(font IN LISTS fonts)
+        get_filename_component(name ${font} NAME)
+        file(CREATE_LINK ${font} ${WAKEWELL_FONTDIR}/${name} SYMBOLIC)
+    endforeach()
     configure_file(tests/windows/wine-run.sh.in wine-run.sh @ONLY
                    FILE_PERMISSIONS OWNER_READ OWNER_WRITE OWNER_EXECUTE GROUP_READ
                                     GROUP_EXECUTE WORLD_READ WORLD_EXECUTE)

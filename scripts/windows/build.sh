@@ -9,8 +9,8 @@
 #   tar -C /opt -xJf ../shared/windows/qt6.4.2-mingw-w64-x86_64.tar.xz    # gives /opt/qt6-mingw
 # or build it from Debian's own sources, about an hour on two cores:
 #   sudo scripts/windows/build-qt-mingw.sh /opt/qt6-mingw
-# BUILD_DIR names the build folder (default build-win). Installs what is missing, as root or
-# through sudo.
+# BUILD_DIR names the build folder (default build-win). Installs what is missing
+# (scripts/setup.sh run test windows), as root or through sudo.
 set -euo pipefail
 cd "$(dirname "$0")/../.."
 here=$PWD/scripts/windows
@@ -22,19 +22,9 @@ if [ -z "$qt" ] || [ ! -f "$qt/lib/cmake/Qt6/qt.toolchain.cmake" ]; then
     exit 2
 fi
 
-bash scripts/setup.sh
-# What the Windows build needs besides: the cross-compiler, Qt's host tools, Wine for the
-# tests, NSIS for the installer.
-packages=(g++-mingw-w64-x86-64-posix mingw-w64-tools qt6-base-dev-tools wine nsis unzip)
-missing=()
-for p in "${packages[@]}"; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
-done
-if [ "${#missing[@]}" -gt 0 ]; then
-    if [ "$(id -u)" -eq 0 ]; then sudo=(); else sudo=(sudo); fi
-    DEBIAN_FRONTEND=noninteractive "${sudo[@]}" apt-get install -y --no-install-recommends \
-        "${missing[@]}"
-fi
+# The Linux build's tools (its moc and rcc serve the Windows build too) and tests, and what
+# the Windows build adds.
+bash scripts/setup.sh run test windows
 
 dir=${BUILD_DIR:-build-win}
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=Release \
