@@ -14,6 +14,7 @@ constexpr double soundingLevel = 0.05;
 
 bool audio::copySong(const QString &made, const QString &to)
 {
+    QFile::remove(to);
     return QFile::copy(QDir(qEnvironmentVariable("WAKEWELL_TEST_SONGS")).filePath(made), to);
 }
 

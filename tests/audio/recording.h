@@ -8,8 +8,8 @@
 // tests/audio/make-songs.sh made, and what the private sound server's sink played.
 namespace audio {
 
-// Copies a song made by make-songs.sh (440hz-1s.mp3, ...) to a host path; false when it
-// could not.
+// Copies a song made by make-songs.sh (440hz-1s.mp3, ...) to a host path, in place of a file
+// there; false when it could not.
 bool copySong(const QString &made, const QString &to);
 
 // What the sink has played since the recording was opened, read from the file that
