@@ -127,23 +127,29 @@ void TestMediaPlayer::volumeReachesTheOutput()
     QTRY_COMPARE(player->appliedVolume(), 0.0f);
     QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Stopped, 20000);
 
-    // And it is heard so: the level of the song at -6 dB and at -20 dB, against full level.
+    // And it is heard so: the song's usual level at -6 dB and at -20 dB, against full level.
+    // Only the level counts here: a song that the sound system played silently (as GStreamer
+    // does at times on a loaded machine) is played again.
     audio::Recording heard;
     QVERIFY2(heard.isOpen(), "nothing records the sound server (PULSE_RECORD_TO)");
-    QList<double> peaks;
+    QList<double> levels;
     for (const int volume : {0, -600, -2000}) {
         player->SetVolume(volume);
-        const qsizetype from = heard.samples().size();
-        player->Open(song("tone.mp3"));
-        QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Stopped, 20000);
-        // The recording follows the sink a little later.
-        QTest::qWait(500);
-        peaks << heard.peak(from);
+        double level = 0;
+        for (int attempt = 0; attempt < 3 && level == 0; ++attempt) {
+            const qsizetype from = heard.samples().size();
+            player->Open(song("tone.mp3"));
+            QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Stopped, 20000);
+            // The recording follows the sink a little later.
+            QTest::qWait(500);
+            level = heard.usualLevel(from);
+        }
+        levels << level;
     }
-    qInfo("peaks heard at 0, -6 and -20 dB: %.3f %.3f %.3f", peaks[0], peaks[1], peaks[2]);
-    QVERIFY(peaks[0] > 0.1);
-    QVERIFY(qAbs(peaks[1] / peaks[0] - 0.501) < 0.05);
-    QVERIFY(qAbs(peaks[2] / peaks[0] - 0.1) < 0.01);
+    qInfo("levels heard at 0, -6 and -20 dB: %.3f %.3f %.3f", levels[0], levels[1], levels[2]);
+    QVERIFY(levels[0] > 0.1);
+    QVERIFY(qAbs(levels[1] / levels[0] - 0.501) < 0.05);
+    QVERIFY(qAbs(levels[2] / levels[0] - 0.1) < 0.01);
 }
 
 void TestMediaPlayer::linearVolume_data()

@@ -46,6 +46,23 @@ double audio::Recording::peak(qsizetype from)
     return most;
 }
 
+double audio::Recording::usualLevel(qsizetype from)
+{
+    const QList<double> &all = samples();
+    QList<double> levels;
+    for (qsizetype at = from; at + stretchSamples <= all.size(); at += stretchSamples) {
+        double most = 0;
+        for (qsizetype i = at; i < at + stretchSamples; ++i)
+            most = std::max(most, std::abs(all[i]));
+        if (most >= soundingLevel / 5)
+            levels << most;
+    }
+    if (levels.isEmpty())
+        return 0;
+    std::sort(levels.begin(), levels.end());
+    return levels[levels.size() / 2];
+}
+
 QList<int> audio::Recording::pitches()
 {
     const QList<double> &all = samples();

@@ -26,6 +26,10 @@ public:
     const QList<double> &samples();
     // The loudest sample from the given one on.
     double peak(qsizetype from = 0);
+    // The level that the sound has most of the time from the given sample on: the median of
+    // the loudest samples of its sounding stretches, so that a moment at another level (a
+    // volume applied late) does not count. 0 when nothing sounded.
+    double usualLevel(qsizetype from);
     // The pitches heard, in hertz, in order: one for each stretch of a tenth of a second or
     // more that sounded at one pitch.
     QList<int> pitches();
