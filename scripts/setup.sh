@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Installs the Debian 12 packages of the sets named, those not installed yet:
-#   run   building Wakewell, running it, and making its Debian package
-#   test  what the tests, the sanitizer and fuzzing builds and the measurements add
+#   run      building Wakewell, running it, and making its Debian package
+#   test     what the tests, the sanitizer and fuzzing builds and the measurements add
+#   windows  what cross-building it for Windows, its tests under Wine and its installer add
 #   scripts/setup.sh run test
 # Runs apt-get as root, or through sudo for a normal user. Safe to run again.
 set -euo pipefail
 
-usage() { echo "usage: $0 run|test..." >&2; exit 2; }
+usage() { echo "usage: $0 run|test|windows..." >&2; exit 2; }
 [ "$#" -gt 0 ] || usage
 packages=()
 for set in "$@"; do
@@ -34,6 +35,13 @@ for set in "$@"; do
             desktop-file-utils appstream lintian
             # sanitizer and fuzzing builds
             clang libclang-rt-14-dev
+        ) ;;
+    windows)
+        packages+=(
+            # MinGW-w64's C++ compiler with POSIX threads, as Qt for MinGW-w64 was built
+            g++-mingw-w64-x86-64-posix mingw-w64-tools
+            # Wine runs the tests; NSIS makes the installer, unzip opens the zip again
+            wine nsis unzip
         ) ;;
     *) usage ;;
     esac

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "desktop/keepawake.h"
+
 #include <QDBusObjectPath>
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
@@ -15,7 +17,7 @@ class QDBusPendingCall;
 // answers on the session bus, otherwise through systemd-logind on the system bus. Every call
 // is asynchronous, so a slow or missing service never holds up the window. Where neither
 // answers, one line on standard error says so, once for the life of the inhibitor.
-class Inhibitor : public QObject
+class Inhibitor : public QObject, public KeepAwake
 {
     Q_OBJECT
 
@@ -29,7 +31,7 @@ public:
     // Releases what it holds.
     ~Inhibitor() override;
 
-    void setHeld(bool held);
+    void setHeld(bool held) override;
     // No question is open: what is held is what was wanted, or what could be had of it.
     bool isSettled() const;
 

@@ -1,18 +1,37 @@
-#include "desktop/desktopintegration.h"
-#include "desktop/synthesisedtone.h"
 #include "main/events.h"
 #include "platform/hostfilesystem.h"
-#include "platform/qtmediaplayer.h"
+#include "platform/hostmediaplayer.h"
 #include "platform/systemclock.h"
+
+#ifdef Q_OS_WIN
+#include "desktop/alarmwatch.h"
+#include "desktop/executionstate.h"
+#include "desktop/songtone.h"
+#else
+#include "desktop/desktopintegration.h"
+#include "desktop/synthesisedtone.h"
+#endif
 
 #include <QApplication>
 
 int main(int argc, char *argv[])
 {
+#ifdef Q_OS_WIN
+    // Text drawn by DirectWrite, Windows' own text engine (Qt's default from 6.8 on): Qt 6.4's
+    // GDI engine draws no text in a line edit under Wine, where the Windows build is tried.
+    if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
+        qputenv("QT_QPA_PLATFORM", "windows:fontengine=directwrite");
+#else
     // Qt 6.4's ffmpeg backend crashes without an audio device; GStreamer does not.
     if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
         qputenv("QT_MEDIA_BACKEND", "gstreamer");
+#endif
     QApplication app(argc, argv);
+#ifdef Q_OS_WIN
+    // The window's colours are its own (green on black, a yellow V), which Windows' native
+    // style paints over with its theme; Fusion keeps them, as on Linux.
+    QApplication::setStyle(QStringLiteral("fusion"));
+#endif
     // Only the name: a display name would be appended to every window title.
     QApplication::setApplicationName(QStringLiteral("Wakewell"));
     // Lets the desktop match the window to its entry and icon (Wayland asks for this).
@@ -21,14 +40,26 @@ int main(int argc, char *argv[])
     const SystemClock clock;
     const DriveTable drives = DriveTable::machine();
     const std::unique_ptr<frmPlayer> window
-        = events::loadWindow({[&] { return std::make_unique<QtMediaPlayer>(drives); },
+        = events::loadWindow({[&] { return std::make_unique<HostMediaPlayer>(drives); },
                               [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
     // The desktop's side (its buses, the sound outputs) starts once the window is seen; it
     // reads the window, so it is declared after it and ends before it.
+#ifdef Q_OS_WIN
+    // The execution state of the window's thread keeps Windows awake.
+    ExecutionState keepAwake;
+    std::unique_ptr<AlarmWatch> desktop;
+#else
     std::unique_ptr<DesktopIntegration> desktop;
+#endif
     QObject::connect(window.get(), &frmPlayer::shownOnScreen, window.get(), [&] {
+#ifdef Q_OS_WIN
+        desktop = std::make_unique<AlarmWatch>(
+            *window, keepAwake,
+            std::make_unique<SongTone>(std::make_unique<HostMediaPlayer>(drives), drives));
+#else
         desktop = std::make_unique<DesktopIntegration>(*window, BusAddresses::fromEnvironment(),
                                                        drives, std::make_unique<SynthesisedTone>());
+#endif
     });
     window->show();
     return QApplication::exec();

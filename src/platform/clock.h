@@ -10,6 +10,6 @@ public:
     // The local wall clock, as the user sees it.
     virtual QDateTime now() const = 0;
     // Milliseconds on a clock that keeps counting during suspend and ignores changes of
-    // the wall clock (CLOCK_BOOTTIME on Linux).
+    // the wall clock (CLOCK_BOOTTIME on Linux, GetTickCount64 on Windows).
     virtual qint64 bootMs() const = 0;
 };

@@ -11,6 +11,10 @@
 #include <filesystem>
 #include <system_error>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#endif
+
 namespace fs = std::filesystem;
 
 namespace {
@@ -40,32 +44,144 @@ bool carriable(const QString &name)
 fs::path toPath(const QString &hostPath)
 {
 #ifdef Q_OS_WIN
-    return fs::path(hostPath.toStdWString());
+    // The extended form (\\?\C:\...) reaches past MAX_PATH, 260 characters, where music
+    // folders do lie. It takes only absolute paths with backslashes, as the drive table's
+    // become; a drive's root stays as it is, since msvcrt's stat() refuses its extended form.
+    QString path = QDir::toNativeSeparators(hostPath);
+    if (path.size() > 3 && path[1] == u':')
+        path.prepend(QStringLiteral("\\\\?\\"));
+    return fs::path(path.toStdWString());
 #else
     return fs::path(QFile::encodeName(hostPath).toStdString());
 #endif
 }
 
+#ifdef Q_OS_WIN
+// A search of one folder with FindFirstFileExW. MinGW's directory_iterator reads through a
+// buffer of MAX_PATH characters and cannot open a longer path even in the extended form; the
+// search can, and it gives each entry's kind with its name, where the iterator would ask the
+// file system once more for every entry.
+class FolderSearch
+{
+public:
+    explicit FolderSearch(const QString &hostFolder)
+    {
+        std::wstring pattern = toPath(hostFolder).native();
+        if (!pattern.ends_with(L'\\'))
+            pattern += L'\\';
+        pattern += L'*';
+        m_handle = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &m_found,
+                                    FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
+        if (m_handle == INVALID_HANDLE_VALUE)
+            m_error = GetLastError();
+        m_pending = m_error == ERROR_SUCCESS;
+    }
+    ~FolderSearch()
+    {
+        if (m_handle != INVALID_HANDLE_VALUE)
+            FindClose(m_handle);
+    }
+    FolderSearch(const FolderSearch &) = delete;
+    FolderSearch &operator=(const FolderSearch &) = delete;
+
+    // The next entry, if any: its name, and whether it is a folder.
+    bool next(QString &name, bool &isFolder)
+    {
+        if (!m_pending)
+            return false;
+        name = QString::fromWCharArray(m_found.cFileName);
+        isFolder = m_found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
+        m_pending = FindNextFileW(m_handle, &m_found);
+        if (!m_pending && GetLastError() != ERROR_NO_MORE_FILES)
+            m_error = GetLastError();
+        return true;
+    }
+
+    // What ended the search early, as the error codes of the rest of this file.
+    std::error_code error() const
+    {
+        switch (m_error) {
+        case ERROR_SUCCESS:
+        // A drive's empty root has not even "." and "..".
+        case ERROR_FILE_NOT_FOUND:
+            return {};
+        case ERROR_ACCESS_DENIED:
+            return std::make_error_code(std::errc::permission_denied);
+        case ERROR_PATH_NOT_FOUND:
+        case ERROR_DIRECTORY:
+        case ERROR_INVALID_NAME:
+            return std::make_error_code(std::errc::no_such_file_or_directory);
+        case ERROR_FILENAME_EXCED_RANGE:
+            return std::make_error_code(std::errc::filename_too_long);
+        default:
+            return std::make_error_code(std::errc::io_error);
+        }
+    }
+
+private:
+    HANDLE m_handle = INVALID_HANDLE_VALUE;
+    WIN32_FIND_DATAW m_found {};
+    DWORD m_error = ERROR_SUCCESS;
+    bool m_pending = false;
+};
+
+bool canOpen(const QString &hostFolder)
+{
+    return !FolderSearch(hostFolder).error();
+}
+
+// The names of the files and of the folders directly in a host folder that drive form can
+// carry, unsorted; the error that ended the reading, if any.
+std::error_code readFolder(const QString &hostFolder, QStringList &files, QStringList &folders)
+{
+    FolderSearch search(hostFolder);
+    QString name;
+    bool isFolder = false;
+    while (search.next(name, isFolder))
+        if (carriable(name))
+            (isFolder ? folders : files) << name;
+    return search.error();
+}
+#else
 // The name of a folder entry; none when the host's bytes do not survive the way through text
 // and back (a name in another encoding could then never be opened again).
 std::optional<QString> nameOf(const fs::path &entry)
 {
-#ifdef Q_OS_WIN
-    const QString name = QString::fromStdWString(entry.filename().native());
-#else
     // A listed entry's path is the folder's path, "/" and the name: cutting it is much cheaper
     // than filename(), which parses the whole path again.
     const std::string &path = entry.native();
     const std::size_t start = path.rfind('/') + 1;
     const QByteArray bytes = QByteArray::fromRawData(path.data() + start, path.size() - start);
     const QString name = QFile::decodeName(bytes);
-    if (QFile::encodeName(name) != bytes)
-        return std::nullopt;
-#endif
-    if (!carriable(name))
+    if (QFile::encodeName(name) != bytes || !carriable(name))
         return std::nullopt;
     return name;
 }
+
+bool canOpen(const QString &hostFolder)
+{
+    std::error_code ec;
+    const fs::directory_iterator listing(toPath(hostFolder), ec);
+    return !ec;
+}
+
+std::error_code readFolder(const QString &hostFolder, QStringList &files, QStringList &folders)
+{
+    std::error_code ec;
+    for (fs::directory_iterator it(toPath(hostFolder), ec), end; !ec && it != end;
+         it.increment(ec)) {
+        const auto name = nameOf(it->path());
+        std::error_code typeError;
+        if (!name)
+            continue;
+        if (it->is_directory(typeError))
+            folders << *name;
+        else if (it->is_regular_file(typeError))
+            files << *name;
+    }
+    return ec;
+}
+#endif
 
 [[noreturn]] void fail(const std::error_code &ec)
 {
@@ -232,9 +348,7 @@ bool HostFileSystem::IsReady(const QString &drive) const
         throw WakewellError(errors::deviceUnavailable);
     // Opening the listing is the one true test: permission bits, ACLs and a missing medium
     // all show here, as they would when the folder is read.
-    std::error_code ec;
-    const fs::directory_iterator listing(toPath(*host), ec);
-    return !ec;
+    return canOpen(*host);
 }
 
 FileSystem::Folder HostFileSystem::GetFolder(const QString &path) const
@@ -255,18 +369,7 @@ HostFileSystem::Listing HostFileSystem::list(const Folder &folder) const
     if (!host)
         throw WakewellError(errors::pathNotFound);
     Listing listing;
-    std::error_code ec;
-    for (fs::directory_iterator it(toPath(*host), ec), end; !ec && it != end; it.increment(ec)) {
-        const auto name = nameOf(it->path());
-        std::error_code typeError;
-        if (!name)
-            continue;
-        if (it->is_directory(typeError))
-            listing.folders << *name;
-        else if (it->is_regular_file(typeError))
-            listing.files << *name;
-    }
-    if (ec)
+    if (const std::error_code ec = readFolder(*host, listing.files, listing.folders))
         fail(ec);
     std::sort(listing.files.begin(), listing.files.end(), byName);
     std::sort(listing.folders.begin(), listing.folders.end(), byName);

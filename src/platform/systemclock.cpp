@@ -2,7 +2,11 @@
 
 #include <QDeadlineTimer>
 
+#ifdef Q_OS_WIN
+#include <windows.h>
+#else
 #include <ctime>
+#endif
 
 QDateTime SystemClock::now() const
 {
@@ -11,7 +15,10 @@ QDateTime SystemClock::now() const
 
 qint64 SystemClock::bootMs() const
 {
-#ifdef CLOCK_BOOTTIME
+#if defined(Q_OS_WIN)
+    // Counts the time the computer slept; QueryUnbiasedInterruptTime would leave it out.
+    return qint64(GetTickCount64());
+#elif defined(CLOCK_BOOTTIME)
     timespec ts {};
     clock_gettime(CLOCK_BOOTTIME, &ts);
     return qint64(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;

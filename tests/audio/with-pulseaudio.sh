@@ -7,6 +7,10 @@
 #
 #   tests/audio/with-pulseaudio.sh COMMAND [ARGUMENTS...]
 #
+# With PULSE_RECORD_TO naming a file, what the sink plays is recorded into it while the command
+# runs, as raw samples: 16-bit little-endian, one channel, 8000 per second. A program that
+# cannot start parec itself (a Windows program under Wine) reads what it played there.
+#
 # Exits with the command's status, or 125 when the server could not be started.
 set -euo pipefail
 
@@ -18,8 +22,14 @@ fi
 runtime=$(mktemp -d "${TMPDIR:-/tmp}/wakewell-pulse.XXXXXX")
 server=""
 watchdog=""
+recorder=""
 stop_server() {
     [ -n "$watchdog" ] && kill "$watchdog" 2>/dev/null || true
+    if [ -n "$recorder" ]; then
+        # Interrupted, parec writes out what it holds.
+        kill -INT "$recorder" 2>/dev/null || true
+        wait "$recorder" 2>/dev/null || true
+    fi
     if [ -n "$server" ]; then
         kill "$server" 2>/dev/null || true
         wait "$server" 2>/dev/null || true
@@ -62,6 +72,12 @@ if ! pactl set-default-sink test_sink >/dev/null 2>&1; then
     echo "$0: PulseAudio did not start:" >&2
     cat "$runtime/pulseaudio.log" >&2 2>/dev/null || true
     exit 125
+fi
+
+if [ -n "${PULSE_RECORD_TO:-}" ]; then
+    parec -d test_sink.monitor --format=s16le --channels=1 --rate=8000 --raw --latency-msec=20 \
+        >"$PULSE_RECORD_TO" &
+    recorder=$!
 fi
 
 status=0

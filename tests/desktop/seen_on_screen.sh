@@ -24,25 +24,9 @@ finish() {
     rm -rf "$work"
 }
 trap finish EXIT
-fail() { echo "FAIL: $*" >&2; exit 1; }
+. "$(dirname "$0")/xserver.sh"
 
-# Waits up to 20 s, a check every 0.1 s: machines are shared and slow at times, and only
-# the outcome counts, not how long it took.
-wait_for() {
-    local i
-    for ((i = 0; i < 200; i++)); do
-        if "$@"; then return 0; fi
-        sleep 0.1
-    done
-    return 1
-}
-
-# A free display number, chosen by Xvfb itself.
-Xvfb -displayfd 3 -screen 0 $((1280 * scale))x$((1024 * scale))x24 -nolisten tcp \
-    3>"$work/display" 2>"$work/xvfb.log" &
-xvfb=$!
-wait_for test -s "$work/display" || fail "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=:$(cat "$work/display")
+start_xvfb $((1280 * scale))x$((1024 * scale))
 export XDG_RUNTIME_DIR=$work/runtime
 mkdir -m 700 "$XDG_RUNTIME_DIR"
 export QT_QPA_PLATFORM=xcb
@@ -58,7 +42,6 @@ fi
 
 QT_SCALE_FACTOR=$scale "$program" >"$work/wakewell.log" 2>&1 &
 app=$!
-find_window() { window=$(xdotool search --name '^Wakewell of Your$' 2>/dev/null | head -n 1); [ -n "$window" ]; }
 wait_for find_window || fail "no window titled \"Wakewell of Your\""
 
 client_size() { xwininfo -id "$window" | awk '/^  Width:/ {w = $2} /^  Height:/ {h = $2} END {print w "x" h}'; }
@@ -202,12 +185,6 @@ xdotool "${clicks[@]}"
 expect_size "$(size 841 253)" "full"
 screenshot full
 
-"$closewindow" "$window"
-ended() { ! kill -0 "$app" 2>/dev/null; }
-wait_for ended || fail "the program did not end when its window was closed"
-status=0
-wait "$app" || status=$?
-app=
-[ "$status" -eq 0 ] || fail "the program ended with status $status: $(cat "$work/wakewell.log")"
+close_window "$closewindow"
 echo "seen on screen at scale $scale: $(size 294 172), $(size 441 350), $(size 841 253)," \
     "every frame and caption whole; closed with status 0"

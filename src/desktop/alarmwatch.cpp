@@ -1,0 +1,52 @@
+#include "desktop/alarmwatch.h"
+
+#include "alarm/alarm.h"
+#include "main/frmplayer.h"
+
+#include <QEvent>
+
+AlarmWatch::AlarmWatch(frmPlayer &f, KeepAwake &keepAwake, std::unique_ptr<TonePlayer> tone,
+                       QObject *parent)
+    : QObject(parent), m_f(f), m_keepAwake(keepAwake), m_guard(f, std::move(tone))
+{
+    // Whether an alarm is set changes with the options and Text2, which have no handlers,
+    // and with the handlers of the countdown fields and of the tick, which disarms the
+    // countdown when it fires.
+    connect(m_f.Option1, &QRadioButton::toggled, this, &AlarmWatch::alarmSettingChanged);
+    connect(m_f.Option2, &QRadioButton::toggled, this, &AlarmWatch::alarmSettingChanged);
+    connect(m_f.Text2, &QLineEdit::textChanged, this, &AlarmWatch::alarmSettingChanged);
+    connect(&m_f, &frmPlayer::handlerEnded, this, &AlarmWatch::alarmSettingChanged);
+    connect(&m_devices, &QMediaDevices::audioOutputsChanged, &m_guard,
+            &SilenceGuard::audioOutputsChanged);
+    m_f.installEventFilter(this);
+    alarmSettingChanged();
+}
+
+AlarmWatch::~AlarmWatch()
+{
+    shutdown();
+}
+
+void AlarmWatch::alarmSettingChanged()
+{
+    if (!m_closed)
+        m_keepAwake.setHeld(alarms::alarmIsSet(m_f));
+}
+
+bool AlarmWatch::eventFilter(QObject *watched, QEvent *event)
+{
+    // Before the window's own close handling, which releases the player and the playlist.
+    if (watched == &m_f && event->type() == QEvent::Close)
+        shutdown();
+    return QObject::eventFilter(watched, event);
+}
+
+void AlarmWatch::shutdown()
+{
+    if (m_closed)
+        return;
+    m_closed = true;
+    m_keepAwake.setHeld(false);
+    m_guard.shutdown();
+    emit closing();
+}

@@ -1,0 +1,23 @@
+#include "desktop/executionstate.h"
+
+#include <windows.h>
+
+#include <cstdio>
+
+ExecutionState::~ExecutionState()
+{
+    setHeld(false);
+}
+
+void ExecutionState::setHeld(bool held)
+{
+    if (held == m_held)
+        return;
+    m_held = held;
+    // ES_CONTINUOUS keeps the state until the next call; given alone, it clears it.
+    const EXECUTION_STATE state = held ? ES_CONTINUOUS | ES_SYSTEM_REQUIRED : ES_CONTINUOUS;
+    if (SetThreadExecutionState(state) == 0 && held)
+        std::fputs("Wakewell: the computer may sleep while an alarm is set: the system refused "
+                   "to stay awake\n",
+                   stderr);
+}

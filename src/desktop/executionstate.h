@@ -1,0 +1,21 @@
+#pragma once
+
+#include "desktop/keepawake.h"
+
+// Windows keeps the computer awake through the execution state of a thread: the system is
+// required while held; the display never is, so that the screen may still turn off and lock.
+// The state belongs to the thread that set it: hold and let go on the same thread.
+class ExecutionState final : public KeepAwake
+{
+public:
+    ExecutionState() = default;
+    // Lets go of what it holds.
+    ~ExecutionState() override;
+    ExecutionState(const ExecutionState &) = delete;
+    ExecutionState &operator=(const ExecutionState &) = delete;
+
+    void setHeld(bool held) override;
+
+private:
+    bool m_held = false;
+};

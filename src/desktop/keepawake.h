@@ -1,0 +1,11 @@
+#pragma once
+
+// Keeps the computer from going to sleep while it is held: the platform's own way, behind
+// one interface, so that what decides when an alarm is set is written once (AlarmWatch).
+class KeepAwake
+{
+public:
+    virtual ~KeepAwake() = default;
+    // Harmless when repeated; never waits.
+    virtual void setHeld(bool held) = 0;
+};

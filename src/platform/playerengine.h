@@ -1,0 +1,32 @@
+#pragma once
+
+#include <QString>
+
+// A sound system's own player of one song at a time, under ThreadedPlayer: made, called and
+// destroyed on the player's thread only. It keeps no rules of its own: ThreadedPlayer decides
+// what to load, when to load a song again and when to give it up.
+class PlayerEngine
+{
+public:
+    enum class Status { Empty, Opening, Playing, Paused, Ended, Failed };
+
+    virtual ~PlayerEngine() = default;
+
+    // Loads the song at a host path in place of any other and starts it at positionMs, or
+    // holds it there when paused. A song that cannot be played ends up Failed, never thrown.
+    virtual void load(const QString &hostPath, qint64 positionMs, bool paused) = 0;
+    // Lets the song go: Empty.
+    virtual void unload() = 0;
+    // Pauses or resumes the song that is loaded.
+    virtual void setPaused(bool paused) = 0;
+    // The linear level, 0 to 1, for this song and the next ones.
+    virtual void setLevel(float level) = 0;
+    // The level the sound system has now, as it reads it back; -1 while it has none.
+    virtual float appliedLevel() const = 0;
+
+    // Takes in what the sound system has said since the last call; status() and positionMs()
+    // tell what it said.
+    virtual void update() = 0;
+    virtual Status status() const = 0;
+    virtual qint64 positionMs() const = 0;
+};

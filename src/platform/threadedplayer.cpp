@@ -1,0 +1,350 @@
+#include "platform/threadedplayer.h"
+
+#include <QAudioDevice>
+#include <QElapsedTimer>
+#include <QFileInfo>
+#include <QMediaDevices>
+#include <QThread>
+#include <QTimer>
+
+#include <algorithm>
+#include <atomic>
+
+namespace {
+
+using Status = PlayerEngine::Status;
+
+// What the window's side wants of the player, whole. Every command carries all of it, so the
+// newest command alone says what to do.
+struct Wanted
+{
+    quint64 command = 0;
+    // Counts Open and Stop: a new value loads the song at hostPath, or unloads when it is empty.
+    quint64 load = 0;
+    QString hostPath;
+    bool paused = false;
+};
+
+// Lives in the player's thread and owns the engine there. Each state it reports carries the
+// number of the last command it carried out, so a report that a newer command has overtaken
+// is dropped by the window's side.
+class Worker : public QObject
+{
+    Q_OBJECT
+
+public:
+    Worker(ThreadedPlayer::EngineFactory makeEngine, ThreadedPlayer::Limits limits)
+        : m_makeEngine(std::move(makeEngine)), m_limits(limits)
+    {
+        m_update.setInterval(ThreadedPlayer::updateIntervalMs);
+        connect(&m_update, &QTimer::timeout, this, &Worker::update);
+    }
+
+    void carryOut(const Wanted &wanted)
+    {
+        if (wanted.command != newest)
+            return;
+        m_command = wanted.command;
+        if (wanted.load != m_load) {
+            m_load = wanted.load;
+            m_path = wanted.hostPath;
+            m_paused = wanted.paused;
+            m_counted = false;
+            m_loadedAgain = false;
+            if (m_path.isEmpty())
+                unload();
+            else
+                load(0);
+        } else if (wanted.paused != m_paused) {
+            m_paused = wanted.paused;
+            if (isOpen())
+                m_engine->setPaused(m_paused);
+        }
+        report();
+    }
+
+    void setLevel(float level)
+    {
+        m_level = level;
+        if (m_engine) {
+            m_engine->setLevel(level);
+            applied = m_engine->appliedLevel();
+        }
+    }
+
+    // Ends the engine in its own thread, before the thread stops.
+    void shutDown()
+    {
+        m_update.stop();
+        m_engine.reset();
+    }
+
+    // The number of the newest command that the window's side has sent.
+    std::atomic<quint64> newest {0};
+    std::atomic<float> applied {-1.0f};
+    // The songs opened whose position has reached playedMs; read from the window's thread.
+    std::atomic<int> songsPlayed {0};
+
+signals:
+    void stateReported(quint64 command, int state);
+
+private:
+    bool isOpen() const
+    {
+        if (!m_engine)
+            return false;
+        const Status s = m_engine->status();
+        return s == Status::Opening || s == Status::Playing || s == Status::Paused;
+    }
+
+    void load(qint64 positionMs)
+    {
+        if (!m_engine) {
+            m_engine = m_makeEngine();
+            m_engine->setLevel(m_level);
+        }
+        m_engine->load(m_path, positionMs, m_paused);
+        applied = m_engine->appliedLevel();
+        m_openingSince.start();
+        m_lastPosition = -1;
+        m_update.start();
+    }
+
+    void unload()
+    {
+        m_update.stop();
+        if (m_engine)
+            m_engine->unload();
+    }
+
+    void update()
+    {
+        m_engine->update();
+        applied = m_engine->appliedLevel();
+        const qint64 position = m_engine->positionMs();
+        if (!m_counted && position >= ThreadedPlayer::playedMs) {
+            m_counted = true;
+            ++songsPlayed;
+        }
+        switch (m_engine->status()) {
+        case Status::Opening:
+            if (!m_paused && m_openingSince.elapsed() >= m_limits.openingMs)
+                openingTooLong();
+            break;
+        case Status::Playing:
+            watchPosition(position);
+            break;
+        case Status::Paused:
+            break;
+        case Status::Empty:
+        case Status::Ended:
+        case Status::Failed:
+            m_update.stop();
+            break;
+        }
+        report();
+    }
+
+    void openingTooLong()
+    {
+        if (m_loadedAgain) {
+            qWarning("the song did not open: %s", qPrintable(m_path));
+            unload();
+            return;
+        }
+        qWarning("the song is still opening; loading it again: %s", qPrintable(m_path));
+        m_loadedAgain = true;
+        load(0);
+    }
+
+    // A song that plays with its position standing still has hung in the sound system.
+    void watchPosition(qint64 position)
+    {
+        if (position != m_lastPosition) {
+            m_lastPosition = position;
+            m_stillSince.start();
+            return;
+        }
+        if (m_stillSince.elapsed() < m_limits.stallMs)
+            return;
+        qWarning("the song stalled at %lld ms; loading it again", position);
+        load(position);
+    }
+
+    MediaPlayer::State state() const
+    {
+        if (!m_engine)
+            return MediaPlayer::Stopped;
+        switch (m_engine->status()) {
+        case Status::Opening:
+            return m_paused ? MediaPlayer::Paused : MediaPlayer::Opening;
+        case Status::Playing:
+            return m_paused ? MediaPlayer::Paused : MediaPlayer::Playing;
+        case Status::Paused:
+            return MediaPlayer::Paused;
+        case Status::Empty:
+        case Status::Ended:
+        case Status::Failed:
+            break;
+        }
+        return MediaPlayer::Stopped;
+    }
+
+    // Says the state when it, or the command it answers, has changed.
+    void report()
+    {
+        const int now = state();
+        if (m_command == m_reportedCommand && now == m_reportedState)
+            return;
+        m_reportedCommand = m_command;
+        m_reportedState = now;
+        emit stateReported(m_command, now);
+    }
+
+    ThreadedPlayer::EngineFactory m_makeEngine;
+    const ThreadedPlayer::Limits m_limits;
+    std::unique_ptr<PlayerEngine> m_engine;
+    QTimer m_update {this};
+    float m_level = 1.0f;
+    quint64 m_command = 0;
+    quint64 m_load = 0;
+    QString m_path;
+    bool m_paused = false;
+    bool m_counted = false; // the song loaded now has been counted in songsPlayed
+    bool m_loadedAgain = false; // the song loaded now was still opening once, and loaded again
+    QElapsedTimer m_openingSince;
+    QElapsedTimer m_stillSince;
+    qint64 m_lastPosition = -1;
+    quint64 m_reportedCommand = 0;
+    int m_reportedState = -1;
+};
+
+} // namespace
+
+struct ThreadedPlayer::Private
+{
+    Private(DriveTable table, EngineFactory makeEngine, Limits limits)
+        : drives(std::move(table)), worker(new Worker(std::move(makeEngine), limits))
+    {
+    }
+
+    DriveTable drives;
+    QThread thread;
+    Worker *worker;
+    // Lives in the window's thread: the worker's reports arrive here.
+    QObject receiver;
+    Wanted wanted;
+    State state = Stopped;
+    int volume = -600;
+
+    // Hands what is wanted now to the player's thread as the newest command.
+    void send()
+    {
+        wanted.command = ++worker->newest;
+        QMetaObject::invokeMethod(worker, [w = worker, c = wanted] { w->carryOut(c); });
+    }
+    // A song to load, or none (an empty path) to stop.
+    void load(const QString &hostPath)
+    {
+        ++wanted.load;
+        wanted.hostPath = hostPath;
+        wanted.paused = false;
+        send();
+    }
+};
+
+ThreadedPlayer::ThreadedPlayer(DriveTable drives, EngineFactory makeEngine, Limits limits)
+    : d(new Private(std::move(drives), std::move(makeEngine), limits))
+{
+    d->worker->moveToThread(&d->thread);
+    QObject::connect(d->worker, &Worker::stateReported, &d->receiver,
+                     [p = d.get()](quint64 command, int state) {
+                         if (command == p->wanted.command)
+                             p->state = static_cast<State>(state);
+                     });
+    d->thread.start();
+    SetVolume(d->volume);
+}
+
+ThreadedPlayer::~ThreadedPlayer()
+{
+    // Commands still on their way are dropped.
+    ++d->worker->newest;
+    QMetaObject::invokeMethod(
+        d->worker, [w = d->worker] { w->shutDown(); }, Qt::BlockingQueuedConnection);
+    QObject::connect(&d->thread, &QThread::finished, d->worker, &QObject::deleteLater);
+    d->thread.quit();
+    d->thread.wait();
+}
+
+void ThreadedPlayer::Open(const QString &path)
+{
+    const auto host = d->drives.toHost(path);
+    const QFileInfo file(host.value_or(QString()));
+    if (!host || !file.isFile() || !file.isReadable() || file.size() == 0) {
+        // Not a song that could play: it ends at once, and what played before stops.
+        d->load(QString());
+        d->state = Stopped;
+        return;
+    }
+    d->load(file.absoluteFilePath());
+    d->state = Opening;
+}
+
+void ThreadedPlayer::Play()
+{
+    if (d->state != Paused)
+        return;
+    d->wanted.paused = false;
+    d->send();
+    d->state = Playing;
+}
+
+void ThreadedPlayer::Pause()
+{
+    if (d->state == Stopped)
+        return;
+    d->wanted.paused = true;
+    d->send();
+    d->state = Paused;
+}
+
+void ThreadedPlayer::Stop()
+{
+    d->load(QString());
+    d->state = Stopped;
+}
+
+MediaPlayer::State ThreadedPlayer::PlayState() const
+{
+    return d->state;
+}
+
+int ThreadedPlayer::Volume() const
+{
+    return d->volume;
+}
+
+void ThreadedPlayer::SetVolume(int volume)
+{
+    d->volume = std::clamp(volume, silence, fullLevel);
+    QMetaObject::invokeMethod(
+        d->worker, [w = d->worker, level = linearVolume(d->volume)] { w->setLevel(level); });
+}
+
+bool ThreadedPlayer::HasAudioOutput() const
+{
+    return !QMediaDevices::audioOutputs().isEmpty();
+}
+
+int ThreadedPlayer::SongsPlayed() const
+{
+    return d->worker->songsPlayed;
+}
+
+float ThreadedPlayer::appliedVolume() const
+{
+    return d->worker->applied;
+}
+
+#include "threadedplayer.moc"

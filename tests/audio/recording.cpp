@@ -1,0 +1,93 @@
+#include "audio/recording.h"
+
+#include <QDir>
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+namespace {
+// The stretches in which a pitch is measured, and the level above which one sounds.
+constexpr int stretchSamples = audio::Recording::samplesPerSecond / 20;
+constexpr double soundingLevel = 0.05;
+} // namespace
+
+bool audio::copySong(const QString &made, const QString &to)
+{
+    QFile::remove(to);
+    return QFile::copy(QDir(qEnvironmentVariable("WAKEWELL_TEST_SONGS")).filePath(made), to);
+}
+
+audio::Recording::Recording() : m_file(qEnvironmentVariable("PULSE_RECORD_TO"))
+{
+    if (m_file.open(QIODevice::ReadOnly))
+        m_file.seek(m_file.size());
+}
+
+const QList<double> &audio::Recording::samples()
+{
+    m_partial += m_file.readAll();
+    const qsizetype whole = m_partial.size() / 2;
+    for (qsizetype i = 0; i < whole; ++i) {
+        qint16 sample;
+        std::memcpy(&sample, m_partial.constData() + 2 * i, 2);
+        m_samples << sample / 32768.0;
+    }
+    m_partial.remove(0, whole * 2);
+    return m_samples;
+}
+
+double audio::Recording::peak(qsizetype from)
+{
+    const QList<double> &all = samples();
+    double most = 0;
+    for (qsizetype i = from; i < all.size(); ++i)
+        most = std::max(most, std::abs(all[i]));
+    return most;
+}
+
+double audio::Recording::usualLevel(qsizetype from)
+{
+    const QList<double> &all = samples();
+    QList<double> levels;
+    for (qsizetype at = from; at + stretchSamples <= all.size(); at += stretchSamples) {
+        double most = 0;
+        for (qsizetype i = at; i < at + stretchSamples; ++i)
+            most = std::max(most, std::abs(all[i]));
+        if (most >= soundingLevel / 5)
+            levels << most;
+    }
+    if (levels.isEmpty())
+        return 0;
+    std::sort(levels.begin(), levels.end());
+    return levels[levels.size() / 2];
+}
+
+QList<int> audio::Recording::pitches()
+{
+    const QList<double> &all = samples();
+    QList<int> heard;
+    int pitch = 0; // of the stretches in a row so far, 0 while silent
+    int stretches = 0;
+    for (qsizetype at = 0; at + stretchSamples <= all.size(); at += stretchSamples) {
+        int crossings = 0;
+        double most = 0;
+        for (qsizetype i = at; i < at + stretchSamples; ++i) {
+            most = std::max(most, std::abs(all[i]));
+            crossings += i > at && (all[i - 1] < 0) != (all[i] < 0);
+        }
+        // A tone crosses zero twice in each period.
+        const int now
+            = most < soundingLevel ? 0 : crossings * samplesPerSecond / stretchSamples / 2;
+        if (now > 0 && pitch > 0 && std::abs(now - pitch) * 10 <= pitch) {
+            ++stretches;
+        } else {
+            pitch = now;
+            stretches = 1;
+        }
+        // Two stretches in a row: a click is no song.
+        if (pitch > 0 && stretches == 2)
+            heard << pitch;
+    }
+    return heard;
+}

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QFile>
+#include <QList>
+#include <QString>
+
+// For the tests that play real sound under tests/audio/with-pulseaudio.sh: the songs that
+// tests/audio/make-songs.sh made, and what the private sound server's sink played.
+namespace audio {
+
+// Copies a song made by make-songs.sh (440hz-1s.mp3, ...) to a host path, in place of a file
+// there; false when it could not.
+bool copySong(const QString &made, const QString &to);
+
+// What the sink has played since the recording was opened, read from the file that
+// PULSE_RECORD_TO names as it grows.
+class Recording
+{
+public:
+    static constexpr int samplesPerSecond = 8000;
+
+    Recording();
+    bool isOpen() const { return m_file.isOpen(); }
+
+    // Every sample recorded so far, -1 to 1, after taking in what came since the last call.
+    const QList<double> &samples();
+    // The loudest sample from the given one on.
+    double peak(qsizetype from = 0);
+    // The level that the sound has most of the time from the given sample on: the median of
+    // the loudest samples of its sounding stretches, so that a moment at another level (a
+    // volume applied late) does not count. 0 when nothing sounded.
+    double usualLevel(qsizetype from);
+    // The pitches heard, in hertz, in order: one for each stretch of a tenth of a second or
+    // more that sounded at one pitch.
+    QList<int> pitches();
+
+private:
+    QFile m_file;
+    QList<double> m_samples;
+    QByteArray m_partial;
+};
+
+} // namespace audio
