@@ -1,3 +1,4 @@
+#include "platform/watchedplayer.h"
 #include "playbacktest.h"
 
 // Timer1's tick: song after song, the end of the playlist, a playlist edited while it plays,
@@ -128,6 +129,28 @@ private slots:
         QCOMPARE(m_record.calls, QStringList {opened("c.mp3")});
         QCOMPARE(player().PlayState(), MediaPlayer::Playing);
         QCOMPARE(txtSong(), QStringLiteral("c.mp3"));
+        QVERIFY(!errorBoxShown());
+    }
+
+    // A song that never starts to sound reads Opening: after the limit it is loaded again,
+    // once; after as long again it is stopped, reads 0, and the next tick opens the next song.
+    void songThatNeverStartsIsPassedOver()
+    {
+        startWithThreeSongs();
+        player().neverStarting << song("a.mp3");
+        click("cmdPlay");
+        m_record.calls.clear();
+        m_clock.advance(WatchedPlayer::openingLimitMs);
+        QTRY_COMPARE(m_record.calls, QStringList {opened("a.mp3")});
+        timeout(m_window->Timer1);
+        QCOMPARE(m_window->mpPlayer().PlayState(), MediaPlayer::Opening);
+        QCOMPARE(m_window->intSong, 1);
+        m_clock.advance(WatchedPlayer::openingLimitMs);
+        QTRY_VERIFY(m_record.calls.contains("Stop"));
+        QCOMPARE(m_window->mpPlayer().PlayState(), MediaPlayer::Stopped);
+        timeout(m_window->Timer1);
+        QCOMPARE(m_record.calls, (QStringList {opened("a.mp3"), "Stop", opened("b.mp3")}));
+        QCOMPARE(txtSong(), QStringLiteral("b.mp3"));
         QVERIFY(!errorBoxShown());
     }
 

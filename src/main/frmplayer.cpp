@@ -3,6 +3,7 @@
 #include "main/controls.h"
 #include "main/fonts.h"
 #include "platform/error.h"
+#include "platform/watchedplayer.h"
 
 #include <QCloseEvent>
 #include <QStyleFactory>
@@ -294,7 +295,8 @@ FileSystem &frmPlayer::fso()
 MediaPlayer &frmPlayer::mpPlayer()
 {
     if (!m_mpPlayer)
-        m_mpPlayer = m_platform.createMediaPlayer();
+        m_mpPlayer
+            = std::make_unique<WatchedPlayer>(m_platform.createMediaPlayer(), *m_platform.clock);
     return *m_mpPlayer;
 }
 

@@ -40,7 +40,9 @@ public:
         m_record.opened << path;
         if (!openFailure.isEmpty())
             throw WakewellError(openFailure);
-        state = unplayable.contains(path) ? Stopped : Playing;
+        state = unplayable.contains(path)  ? Stopped
+            : neverStarting.contains(path) ? Opening
+                                           : Playing;
     }
     void Play() override
     {
@@ -76,6 +78,7 @@ public:
     int lastVolumeSet = 0; // before clamping
     bool audioOutput = true;
     QStringList unplayable; // paths that read Stopped right after Open
+    QStringList neverStarting; // paths that read Opening after Open, however long
     QString openFailure; // when set, Open fails with this description
     int songsPlayed = 0; // the test raises it when the song open now has played a second
     PlayerRecord &m_record;
