@@ -11,6 +11,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <utility>
 
 namespace {
 
@@ -19,44 +20,46 @@ constexpr int stallCheckMs = 1000;
 constexpr int stalledChecks = 5;
 // A song counts as played once its position has reached this.
 constexpr qint64 playedMs = 1000;
+// What the window's side wants of the player, whole. Every command carries all of it, so the
+// newest command alone says what to do: the player's thread drops each command that a newer
+// one has overtaken before it reaches Qt, and a burst of song changes costs one song load.
+struct Wanted
+{
+    quint64 command = 0;
+    // Counts Open and Stop: a new value loads the song at hostPath, or stops when it is empty.
+    quint64 load = 0;
+    QString hostPath;
+    bool paused = false;
+};
 
-// Lives in the player's thread and owns the Qt player there. Every command carries the
-// number the window's side gave it; each state it reports carries the number of the last
-// command it carried out, so a report that a newer command has overtaken is dropped.
+// Lives in the player's thread and owns the Qt player there. Each state it reports carries
+// the number of the last command it carried out, so a report that a newer command has
+// overtaken is dropped.
 class Worker : public QObject
 {
     Q_OBJECT
 
 public:
-    void open(quint64 command, const QString &hostPath)
+    void carryOut(const Wanted &wanted)
     {
-        begin(command);
-        m_paused = false;
-        m_counted = false;
-        load(QUrl::fromLocalFile(hostPath), 0);
-        report();
-    }
-    void play(quint64 command)
-    {
-        begin(command);
-        m_paused = false;
-        player().play();
-        report();
-    }
-    void pause(quint64 command)
-    {
-        begin(command);
-        m_paused = true;
-        player().pause();
-        report();
-    }
-    void stop(quint64 command)
-    {
-        begin(command);
-        m_paused = false;
-        // Nothing to stop before the first song: the Qt player need not be made for it.
-        if (m_player)
-            m_player->stop();
+        if (wanted.command != newest)
+            return;
+        m_command = wanted.command;
+        const bool pausing = wanted.paused != m_paused;
+        m_paused = wanted.paused;
+        if (wanted.load != m_load) {
+            m_load = wanted.load;
+            m_counted = false;
+            if (wanted.hostPath.isEmpty())
+                unload();
+            else
+                load(QUrl::fromLocalFile(wanted.hostPath), 0);
+        } else if (pausing && m_player) {
+            if (m_paused)
+                m_player->pause();
+            else
+                m_player->play();
+        }
         report();
     }
     void setVolume(float level)
@@ -66,14 +69,11 @@ public:
             apply();
     }
     // Ends the Qt player in its own thread, before the thread stops.
-    void shutDown()
-    {
-        delete m_player;
-        m_player = nullptr;
-        delete m_output;
-        m_output = nullptr;
-    }
+    void shutDown() { unload(); }
 
+    // The number of the newest command that the window's side has sent.
+    std::atomic<quint64> newest {0};
+    // The level the Qt audio output was last given; -1 before the first song.
     std::atomic<float> applied {-1.0f};
     // The songs opened whose position has reached playedMs; read from the window's thread.
     std::atomic<int> songsPlayed {0};
@@ -82,29 +82,46 @@ signals:
     void stateReported(quint64 command, int state);
 
 private:
-    void begin(quint64 command)
+    // Each song gets a Qt player of its own. Qt's GStreamer player does not tell one song's
+    // end from another's: the end of the song before, still queued in this thread when the
+    // next one was loaded, ended that one at once, silently. Deleted, the old player takes
+    // whatever was queued for it along; and a song opened again after its end starts afresh.
+    void load(const QUrl &source, qint64 position)
     {
-        m_command = command;
+        unload();
+        m_loading = true;
+        m_output = new QAudioOutput(this);
+        apply();
+        m_player = new QMediaPlayer(this);
+        m_player->setAudioOutput(m_output);
+        connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &Worker::report);
+        connect(m_player, &QMediaPlayer::playbackStateChanged, this, &Worker::report);
+        connect(m_player, &QMediaPlayer::errorOccurred, this, &Worker::report);
+        connect(m_player, &QMediaPlayer::positionChanged, this, &Worker::countPlayed);
+        m_player->setSource(source);
+        if (position > 0)
+            m_player->setPosition(position);
+        if (m_paused)
+            m_player->pause();
+        else
+            m_player->play();
+        m_loading = false;
         m_lastPosition = -1;
         m_stillChecks = 0;
+        if (!m_watch) {
+            m_watch = new QTimer(this);
+            connect(m_watch, &QTimer::timeout, this, &Worker::checkStall);
+            m_watch->start(stallCheckMs);
+        }
     }
 
-    QMediaPlayer &player()
+    void unload()
     {
-        if (!m_player) {
-            m_output = new QAudioOutput(this);
-            apply();
-            m_player = new QMediaPlayer(this);
-            m_player->setAudioOutput(m_output);
-            connect(m_player, &QMediaPlayer::mediaStatusChanged, this, &Worker::report);
-            connect(m_player, &QMediaPlayer::playbackStateChanged, this, &Worker::report);
-            connect(m_player, &QMediaPlayer::errorOccurred, this, &Worker::report);
-            connect(m_player, &QMediaPlayer::positionChanged, this, &Worker::countPlayed);
-            auto *watch = new QTimer(this);
-            connect(watch, &QTimer::timeout, this, &Worker::checkStall);
-            watch->start(stallCheckMs);
-        }
-        return *m_player;
+        // A player being deleted has no state to report.
+        if (m_player)
+            m_player->disconnect(this);
+        delete std::exchange(m_player, nullptr);
+        delete std::exchange(m_output, nullptr);
     }
 
     void apply()
@@ -147,16 +164,6 @@ private:
             emit stateReported(m_command, state());
     }
 
-    void load(const QUrl &source, qint64 position)
-    {
-        m_loading = true;
-        player().setSource(source);
-        if (position > 0)
-            player().setPosition(position);
-        player().play();
-        m_loading = false;
-    }
-
     void countPlayed(qint64 position)
     {
         if (m_counted || position < playedMs)
@@ -179,17 +186,15 @@ private:
         if (m_stillChecks < stalledChecks)
             return;
         qWarning("the song stalled at %lld ms; loading it again", position);
-        m_stillChecks = 0;
-        const QUrl source = m_player->source();
-        m_loading = true;
-        m_player->setSource(QUrl());
-        load(source, position);
+        load(m_player->source(), position);
     }
 
     QMediaPlayer *m_player = nullptr;
     QAudioOutput *m_output = nullptr;
+    QTimer *m_watch = nullptr;
     float m_level = 1.0f;
     quint64 m_command = 0;
+    quint64 m_load = 0;
     bool m_paused = false;
     bool m_counted = false; // the song open now has been counted in songsPlayed
     bool m_loading = false;
@@ -208,15 +213,23 @@ struct QtMediaPlayer::Private
     Worker *worker = new Worker;
     // Lives in the window's thread: the worker's reports arrive here.
     QObject receiver;
-    quint64 command = 0;
+    Wanted wanted;
     State state = Stopped;
     int volume = -600;
 
-    // Numbers a new command and hands it to the player's thread.
-    template<typename F> void post(F &&f)
+    // Hands what is wanted now to the player's thread as the newest command.
+    void send()
     {
-        const quint64 n = ++command;
-        QMetaObject::invokeMethod(worker, [w = worker, n, f = std::forward<F>(f)] { f(*w, n); });
+        wanted.command = ++worker->newest;
+        QMetaObject::invokeMethod(worker, [w = worker, c = wanted] { w->carryOut(c); });
+    }
+    // A song to load, or none (an empty path) to stop.
+    void load(const QString &hostPath)
+    {
+        ++wanted.load;
+        wanted.hostPath = hostPath;
+        wanted.paused = false;
+        send();
     }
 };
 
@@ -225,7 +238,7 @@ QtMediaPlayer::QtMediaPlayer(DriveTable drives) : d(new Private(std::move(drives
     d->worker->moveToThread(&d->thread);
     QObject::connect(d->worker, &Worker::stateReported, &d->receiver,
                      [p = d.get()](quint64 command, int state) {
-                         if (command == p->command)
+                         if (command == p->wanted.command)
                              p->state = static_cast<State>(state);
                      });
     d->thread.start();
@@ -234,6 +247,8 @@ QtMediaPlayer::QtMediaPlayer(DriveTable drives) : d(new Private(std::move(drives
 
 QtMediaPlayer::~QtMediaPlayer()
 {
+    // Commands still on their way are dropped.
+    ++d->worker->newest;
     QMetaObject::invokeMethod(
         d->worker, [w = d->worker] { w->shutDown(); }, Qt::BlockingQueuedConnection);
     QObject::connect(&d->thread, &QThread::finished, d->worker, &QObject::deleteLater);
@@ -247,30 +262,32 @@ void QtMediaPlayer::Open(const QString &path)
     const QFileInfo file(host.value_or(QString()));
     if (!host || !file.isFile() || !file.isReadable() || file.size() == 0) {
         // Not a song that could play: it ends at once, and what played before stops.
-        d->post([](Worker &w, quint64 n) { w.stop(n); });
+        d->load(QString());
         d->state = Stopped;
         return;
     }
-    d->post([hostPath = file.absoluteFilePath()](Worker &w, quint64 n) { w.open(n, hostPath); });
+    d->load(file.absoluteFilePath());
     d->state = Opening;
 }
 
 void QtMediaPlayer::Play()
 {
-    d->post([](Worker &w, quint64 n) { w.play(n); });
+    d->wanted.paused = false;
+    d->send();
     if (d->state == Paused)
         d->state = Playing;
 }
 
 void QtMediaPlayer::Pause()
 {
-    d->post([](Worker &w, quint64 n) { w.pause(n); });
+    d->wanted.paused = true;
+    d->send();
     d->state = Paused;
 }
 
 void QtMediaPlayer::Stop()
 {
-    d->post([](Worker &w, quint64 n) { w.stop(n); });
+    d->load(QString());
     d->state = Stopped;
 }
 
