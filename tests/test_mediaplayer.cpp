@@ -23,6 +23,7 @@ private slots:
     void unplayableFilesReadStopped();
     void pauseAndResume();
     void pauseWithNothingOpen();
+    void stuckThreadIsReplaced();
     void newestCommandWins();
     void replayedAfterItsEnd();
     void followsTheDefaultOutput();
@@ -153,6 +154,18 @@ void TestMediaPlayer::pauseWithNothingOpen()
     QTRY_COMPARE_WITH_TIMEOUT(player->SongsPlayed(), 1, 20000);
     QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Stopped, 20000);
     pauseThenPlay(); // after the song's end
+}
+
+// Qt's player can deadlock in the player's thread. The window's player gets over it by itself:
+// the song that does not start is loaded again, on a new thread, and plays.
+void TestMediaPlayer::stuckThreadIsReplaced()
+{
+    const SystemClock clock;
+    auto qtPlayer = newPlayer();
+    qtPlayer->holdThreadForTest(20000);
+    WatchedPlayer player(std::move(qtPlayer), clock);
+    player.Open(song("tone.mp3"));
+    QTRY_COMPARE_WITH_TIMEOUT(player.SongsPlayed(), 1, 15000);
 }
 
 namespace {

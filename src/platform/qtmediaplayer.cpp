@@ -2,9 +2,11 @@
 
 #include <QAudioDevice>
 #include <QAudioOutput>
+#include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMediaDevices>
 #include <QMediaPlayer>
+#include <QScopeGuard>
 #include <QThread>
 #include <QTimer>
 #include <QUrl>
@@ -20,6 +22,12 @@ constexpr int stallCheckMs = 1000;
 constexpr int stalledChecks = 5;
 // A song counts as played once its position has reached this.
 constexpr qint64 playedMs = 1000;
+// The player's thread is stuck when it has not been done with a command for this long: well
+// above the second that Qt can block after a file it could not decode.
+constexpr qint64 stuckMs = 4000;
+// How long the window waits for the player's thread when it closes.
+constexpr int shutdownMs = 3000;
+
 // What the window's side wants of the player, whole. Every command carries all of it, so the
 // newest command alone says what to do: the player's thread drops each command that a newer
 // one has overtaken before it reaches Qt, and a burst of song changes costs one song load.
@@ -42,6 +50,7 @@ class Worker : public QObject
 public:
     void carryOut(const Wanted &wanted)
     {
+        const auto done = qScopeGuard([&] { finished = wanted.command; });
         if (wanted.command != newest)
             return;
         m_command = wanted.command;
@@ -71,8 +80,10 @@ public:
     // Ends the Qt player in its own thread, before the thread stops.
     void shutDown() { unload(); }
 
-    // The number of the newest command that the window's side has sent.
+    // The number of the newest command that the window's side has sent, and of the last one
+    // this thread is done with, carried out or dropped.
     std::atomic<quint64> newest {0};
+    std::atomic<quint64> finished {0};
     // The level the Qt audio output was last given; -1 before the first song.
     std::atomic<float> applied {-1.0f};
     // The songs opened whose position has reached playedMs; read from the window's thread.
@@ -209,18 +220,67 @@ struct QtMediaPlayer::Private
     explicit Private(DriveTable table) : drives(std::move(table)) { }
 
     DriveTable drives;
-    QThread thread;
-    Worker *worker = new Worker;
+    // The player's thread and the worker in it; replaced when they are stuck.
+    QThread *thread = nullptr;
+    Worker *worker = nullptr;
     // Lives in the window's thread: the worker's reports arrive here.
     QObject receiver;
     Wanted wanted;
     State state = Stopped;
     int volume = -600;
+    // The songs that workers replaced so far had played.
+    int songsPlayedBefore = 0;
+    // The oldest command that the worker may not be done with yet, and since when it waits.
+    quint64 awaited = 0;
+    QElapsedTimer awaitedFor;
 
-    // Hands what is wanted now to the player's thread as the newest command.
+    void start()
+    {
+        thread = new QThread;
+        worker = new Worker;
+        worker->moveToThread(thread);
+        QObject::connect(worker, &Worker::stateReported, &receiver,
+                         [this](quint64 command, int reported) {
+                             if (command == wanted.command)
+                                 state = static_cast<State>(reported);
+                         });
+        thread->start();
+        awaited = 0;
+        setVolume();
+    }
+
+    // The worker drops what it has not done yet, ends its Qt player and its thread, and is
+    // deleted as the thread ends; the thread is deleted after it. A worker stuck in Qt for
+    // good never ends: it is left behind, and so is what it holds.
+    void retire()
+    {
+        QObject::disconnect(worker, nullptr, &receiver, nullptr);
+        songsPlayedBefore += worker->songsPlayed;
+        ++worker->newest;
+        QObject::connect(thread, &QThread::finished, worker, &QObject::deleteLater);
+        QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+        QMetaObject::invokeMethod(worker, [w = worker] {
+            w->shutDown();
+            QThread::currentThread()->quit();
+        });
+    }
+
+    // Qt 6.4's GStreamer player can deadlock inside a call (setSource() racing with its own
+    // streaming thread, seen about once in a few hundred songs). A worker that has not been
+    // done with a command for stuckMs is taken as stuck: a new thread takes over, and what is
+    // wanted now goes to it.
     void send()
     {
+        if (worker->finished < awaited && awaitedFor.hasExpired(stuckMs)) {
+            qWarning("the player's thread is stuck; a new one takes over");
+            retire();
+            start();
+        }
         wanted.command = ++worker->newest;
+        if (worker->finished >= awaited) {
+            awaited = wanted.command;
+            awaitedFor.start();
+        }
         QMetaObject::invokeMethod(worker, [w = worker, c = wanted] { w->carryOut(c); });
     }
     // A song to load, or none (an empty path) to stop.
@@ -231,29 +291,26 @@ struct QtMediaPlayer::Private
         wanted.paused = false;
         send();
     }
+    void setVolume()
+    {
+        QMetaObject::invokeMethod(
+            worker, [w = worker, level = linearVolume(volume)] { w->setVolume(level); });
+    }
 };
 
 QtMediaPlayer::QtMediaPlayer(DriveTable drives) : d(new Private(std::move(drives)))
 {
-    d->worker->moveToThread(&d->thread);
-    QObject::connect(d->worker, &Worker::stateReported, &d->receiver,
-                     [p = d.get()](quint64 command, int state) {
-                         if (command == p->wanted.command)
-                             p->state = static_cast<State>(state);
-                     });
-    d->thread.start();
-    SetVolume(d->volume);
+    d->start();
 }
 
 QtMediaPlayer::~QtMediaPlayer()
 {
-    // Commands still on their way are dropped.
-    ++d->worker->newest;
-    QMetaObject::invokeMethod(
-        d->worker, [w = d->worker] { w->shutDown(); }, Qt::BlockingQueuedConnection);
-    QObject::connect(&d->thread, &QThread::finished, d->worker, &QObject::deleteLater);
-    d->thread.quit();
-    d->thread.wait();
+    QThread *thread = d->thread;
+    d->retire();
+    if (thread->wait(QDeadlineTimer(shutdownMs)))
+        delete thread;
+    else
+        qWarning("the player's thread is stuck; it is left behind");
 }
 
 void QtMediaPlayer::Open(const QString &path)
@@ -304,8 +361,7 @@ int QtMediaPlayer::Volume() const
 void QtMediaPlayer::SetVolume(int volume)
 {
     d->volume = std::clamp(volume, silence, fullLevel);
-    QMetaObject::invokeMethod(
-        d->worker, [w = d->worker, level = linearVolume(d->volume)] { w->setVolume(level); });
+    d->setVolume();
 }
 
 bool QtMediaPlayer::HasAudioOutput() const
@@ -315,7 +371,12 @@ bool QtMediaPlayer::HasAudioOutput() const
 
 int QtMediaPlayer::SongsPlayed() const
 {
-    return d->worker->songsPlayed;
+    return d->songsPlayedBefore + d->worker->songsPlayed;
+}
+
+void QtMediaPlayer::holdThreadForTest(int ms)
+{
+    QMetaObject::invokeMethod(d->worker, [ms] { QThread::msleep(ms); });
 }
 
 float QtMediaPlayer::appliedVolume() const

@@ -29,6 +29,8 @@ public:
     // The level the Qt audio output has now, as last applied by the player's thread; -1 before
     // the Qt player exists.
     float appliedVolume() const;
+    // Keeps the player's thread busy for ms, as a call into Qt that deadlocks would.
+    void holdThreadForTest(int ms);
 
     struct Private;
 
