@@ -265,10 +265,10 @@ struct QtMediaPlayer::Private
         });
     }
 
-    // Qt 6.4's GStreamer player can deadlock inside a call (setSource() racing with its own
-    // streaming thread, seen about once in a few hundred songs). A worker that has not been
-    // done with a command for stuckMs is taken as stuck: a new thread takes over, and what is
-    // wanted now goes to it.
+    // Qt 6.4's GStreamer player can deadlock inside setSource(), against its own streaming
+    // thread (seen here once in about two thousand song loads), and then nothing would ever
+    // play again. A worker that has not been done with a command for stuckMs is taken as
+    // stuck: a new thread takes over, and what is wanted now goes to it.
     void send()
     {
         if (worker->finished < awaited && awaitedFor.hasExpired(stuckMs)) {

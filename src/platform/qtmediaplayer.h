@@ -8,7 +8,8 @@
 // The media player on Qt Multimedia. The QMediaPlayer lives in a thread of its own: Qt 6.4's
 // GStreamer backend blocks its caller for about a second in stop() or setSource() after a
 // file it could not decode, and creating it starts GStreamer, which takes a while. The window's
-// thread only posts commands and reads a state it keeps itself, so it never waits.
+// thread only posts commands and reads a state it keeps itself, so it never waits; the
+// player's thread carries out only the newest of the commands waiting for it.
 class QtMediaPlayer final : public MediaPlayer
 {
 public:
