@@ -7,7 +7,7 @@
 #include "benchtools.h"
 #include "main/events.h"
 #include "platform/hostfilesystem.h"
-#include "platform/qtmediaplayer.h"
+#include "platform/hostmediaplayer.h"
 #include "platform/systemclock.h"
 
 #include <QApplication>
@@ -26,7 +26,7 @@ int main(int argc, char *argv[])
     const SystemClock clock;
     const DriveTable drives = DriveTable::machine();
     const std::unique_ptr<frmPlayer> loaded
-        = events::loadWindow({[&] { return std::make_unique<QtMediaPlayer>(drives); },
+        = events::loadWindow({[&] { return std::make_unique<HostMediaPlayer>(drives); },
                               [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
     frmPlayer &window = *loaded;
     window.show();

@@ -107,6 +107,19 @@ private slots:
         QVERIFY2(ms >= 36'000'000 && ms <= 36'001'000, qPrintable(QString::number(ms)));
     }
 
+    // Pause pressed while nothing plays (the hidden button, reached with Tab, or the media
+    // key) leaves nothing paused: the countdown then opens song 1, not "resumes" nothing.
+    void pauseWhileIdleThenSounds()
+    {
+        startCountdown({"0", "0", "2"});
+        m_window->cmdPause->setFocus();
+        QTest::keyClick(m_window->cmdPause, Qt::Key_Space);
+        QCOMPARE(m_window->mpPlayer().PlayState(), MediaPlayer::Stopped);
+        QCOMPARE(ticksUntilSounding(5), 3);
+        QCOMPARE(m_record.opened, QStringList {"C:\\Music\\a.mp3"});
+        QCOMPARE(m_window->mpPlayer().PlayState(), MediaPlayer::Playing);
+    }
+
     void restsUntilArmedAfterLoad()
     {
         startHeld();

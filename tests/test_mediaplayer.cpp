@@ -1,7 +1,11 @@
 #include "audio/recording.h"
 #include "platform/hostmediaplayer.h"
 
+#include <QDir>
+#include <QElapsedTimer>
+#include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -17,6 +21,10 @@ private slots:
     void unplayableFilesReadStopped_data();
     void unplayableFilesReadStopped();
     void pauseAndResume();
+    void pauseWithNothingOpen();
+    void newestCommandWins();
+    void replayedAfterItsEnd();
+    void followsTheDefaultOutput();
     void volumeReachesTheOutput();
     void linearVolume_data();
     void linearVolume();
@@ -36,6 +44,8 @@ void TestMediaPlayer::initTestCase()
 {
     QVERIFY(m_dir.isValid());
     QVERIFY(audio::copySong("440hz-1.5s-stereo.mp3", m_dir.filePath("tone.mp3")));
+    QVERIFY(audio::copySong("660hz-1.5s-stereo.mp3", m_dir.filePath("other.mp3")));
+    QVERIFY(audio::copySong("440hz-20s.mp3", m_dir.filePath("long.mp3")));
     QFile empty(m_dir.filePath("empty.mp3"));
     QVERIFY(empty.open(QIODevice::WriteOnly));
     QFile noise(m_dir.filePath("noise.mp3"));
@@ -109,6 +119,171 @@ void TestMediaPlayer::pauseAndResume()
     // Stop on a player that has nothing open is harmless.
     player->Stop();
     QCOMPARE(player->PlayState(), MediaPlayer::Stopped);
+}
+
+// A player with no song open has nothing to pause: Pause leaves it reading Stopped, so that
+// the next Play or alarm does not "resume" nothing. Play then plays nothing either.
+void TestMediaPlayer::pauseWithNothingOpen()
+{
+    const auto player = newPlayer();
+    const auto pauseThenPlay = [&] {
+        player->Pause();
+        QCOMPARE(player->PlayState(), MediaPlayer::Stopped);
+        const int played = player->SongsPlayed();
+        player->Play();
+        QTest::qWait(1500);
+        QCOMPARE(player->PlayState(), MediaPlayer::Stopped);
+        QCOMPARE(player->SongsPlayed(), played);
+    };
+    pauseThenPlay(); // a new player
+    player->Open(song("tone.mp3"));
+    QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Playing, 20000);
+    player->Stop();
+    pauseThenPlay();
+    player->Open(song("tone.mp3"));
+    QTRY_COMPARE_WITH_TIMEOUT(player->SongsPlayed(), 1, 20000);
+    QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Stopped, 20000);
+    pauseThenPlay(); // after the song's end
+}
+
+namespace {
+// What the process holds: its threads, its open files and its resident memory.
+struct Usage
+{
+    qsizetype threads;
+    qsizetype files;
+    qint64 residentKb;
+};
+
+Usage usage()
+{
+    const auto entries = [](const char *dir) {
+        return QDir(dir).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size();
+    };
+    QFile status("/proc/self/status");
+    if (!status.open(QIODevice::ReadOnly))
+        qFatal("cannot read /proc/self/status");
+    qint64 resident = -1;
+    for (const QByteArray &line : status.readAll().split('\n'))
+        if (line.startsWith("VmRSS:"))
+            resident = line.mid(6).trimmed().split(' ').first().toLongLong();
+    return {entries("/proc/self/task"), entries("/proc/self/fd"), resident};
+}
+} // namespace
+
+// Song changes as fast as the window can ask for them, 500 of two songs in turn, then one more:
+// that one is heard, soon, and a burst costs no more than one song load, whatever its length.
+// What the process holds is measured after the first 100 and after the rest.
+void TestMediaPlayer::newestCommandWins()
+{
+#ifdef Q_OS_WIN
+    QSKIP("what the process holds is read from Linux's /proc");
+#endif
+    auto player = newPlayer();
+    const auto burst = [&](int opens, Usage &figures) {
+        for (int i = 0; i < opens; ++i)
+            player->Open(song(i % 2 ? "other.mp3" : "tone.mp3"));
+        QElapsedTimer elapsed;
+        elapsed.start();
+        const int played = player->SongsPlayed();
+        player->Open(song("tone.mp3"));
+        QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Playing, 20000);
+        const qint64 playing = elapsed.elapsed();
+        QTRY_COMPARE_WITH_TIMEOUT(player->SongsPlayed(), played + 1, 20000);
+        qInfo("%d opens, then one more: it read Playing after %lld ms, its position reached "
+              "1 s after %lld ms",
+              opens, playing, elapsed.elapsed());
+        player->Stop();
+        QTRY_COMPARE(player->PlayState(), MediaPlayer::Stopped);
+        figures = usage();
+    };
+    Usage before, after;
+    burst(99, before);
+    if (QTest::currentTestFailed())
+        return;
+    burst(400, after);
+    if (QTest::currentTestFailed())
+        return;
+    qInfo("threads %lld -> %lld, open files %lld -> %lld, resident %lld kB -> %lld kB",
+          qlonglong(before.threads), qlonglong(after.threads), qlonglong(before.files),
+          qlonglong(after.files), before.residentKb, after.residentKb);
+    QVERIFY(after.threads <= before.threads);
+    QVERIFY(after.files <= before.files);
+    // Memory comes and goes with Qt's players; a few megabytes of slack, which the sanitizers'
+    // quarantine of freed memory needs too.
+    QVERIFY(after.residentKb <= before.residentKb + 16 * 1024);
+}
+
+// A song opened again after its end, alone or after a Stop as Back and Next do, starts from
+// its beginning each time, 20 times. So does one opened a moment before the end of the one
+// before: that one's end must not end it (10 times more).
+void TestMediaPlayer::replayedAfterItsEnd()
+{
+    auto player = newPlayer();
+    for (int i = 1; i <= 30; ++i) {
+        if (i % 2 == 0)
+            player->Stop();
+        player->Open(song("tone.mp3"));
+        QTRY_COMPARE_WITH_TIMEOUT(player->SongsPlayed(), i, 20000);
+        if (i <= 20)
+            QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Stopped, 20000);
+    }
+}
+
+namespace {
+// The lines that pactl prints for these arguments, on the test's sound server.
+QStringList pactl(const QStringList &arguments)
+{
+    QProcess p;
+    p.start("pactl", arguments);
+    if (!p.waitForFinished() || p.exitCode() != 0)
+        qWarning("pactl %s failed", qPrintable(arguments.join(' ')));
+    return QString::fromUtf8(p.readAllStandardOutput()).split('\n', Qt::SkipEmptyParts);
+}
+
+// The sinks that the playback streams are on, by name (as `pactl list sink-inputs` shows).
+QStringList streamSinks()
+{
+    QMap<QString, QString> names;
+    for (const QString &sink : pactl({"list", "short", "sinks"}))
+        names.insert(sink.section('\t', 0, 0), sink.section('\t', 1, 1));
+    QStringList sinks;
+    for (const QString &stream : pactl({"list", "short", "sink-inputs"}))
+        sinks << names.value(stream.section('\t', 1, 1));
+    return sinks;
+}
+} // namespace
+
+// A headset plugged in while a song plays becomes the default output, and the song goes on
+// there; the next song too. Taken away, the song goes back to the output left. The server
+// moves the streams that were not given an output of their own: the player must not pin its
+// stream to the output that was the default when it started.
+void TestMediaPlayer::followsTheDefaultOutput()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the sound server's outputs are changed by pactl, a Linux program");
+#endif
+    const QStringList module = pactl({"load-module", "module-null-sink", "sink_name=headset"});
+    QCOMPARE(module.size(), 1);
+    bool plugged = true;
+    const auto unplug = [&] {
+        if (std::exchange(plugged, false))
+            pactl({"unload-module", module.first()});
+    };
+    const auto unplugged = qScopeGuard(unplug);
+
+    auto player = newPlayer();
+    player->Open(song("long.mp3"));
+    QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Playing, 20000);
+    QTRY_COMPARE(streamSinks(), QStringList {"test_sink"});
+    pactl({"set-default-sink", "headset"});
+    QTRY_COMPARE(streamSinks(), QStringList {"headset"});
+    player->Open(song("long.mp3"));
+    QTRY_COMPARE_WITH_TIMEOUT(player->PlayState(), MediaPlayer::Playing, 20000);
+    QTRY_COMPARE(streamSinks(), QStringList {"headset"});
+    unplug();
+    QTRY_COMPARE(streamSinks(), QStringList {"test_sink"});
+    QCOMPARE(player->PlayState(), MediaPlayer::Playing);
 }
 
 void TestMediaPlayer::volumeReachesTheOutput()

@@ -240,7 +240,7 @@ private slots:
         row("Idle", "Next", "Playing", {"Stop", a});
         row("Idle", "Back", "Playing", {"Stop", a});
         row("Idle", "double click", "Playing", {"Stop", c});
-        row("Idle", "Pause", "Paused", {"Pause"});
+        row("Idle", "Pause", "Idle", {"Pause"}); // no song is open: nothing to pause
         row("Playing", "Play", "Playing", {a}); // song 1 again from its beginning, no Stop
         row("Playing", "Pause", "Paused", {"Pause"});
         row("Playing", "song ends", "Playing", {b});
@@ -250,7 +250,7 @@ private slots:
         row("Ended", "Play", "Playing", {a});
         row("Ended", "Back", "Playing", {"Stop", c});
         row("Ended", "Next", "Playing", {"Stop", c});
-        row("Ended", "Pause", "Paused", {"Pause"});
+        row("Ended", "Pause", "Ended", {"Pause"});
     }
 
     void moves()

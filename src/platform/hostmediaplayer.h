@@ -1,23 +1,27 @@
 #pragma once
 
-#include <QtGlobal>
-
-// The machine's own media player: Qt Multimedia over GStreamer on Linux, Media Foundation on
-// Windows.
-#ifdef Q_OS_WIN
-#include "platform/mfengine.h"
 #include "platform/threadedplayer.h"
 
+#ifdef Q_OS_WIN
+#include "platform/mfengine.h"
+#else
+#include "platform/qtengine.h"
+#endif
+
+// The machine's own media player: Media Foundation on Windows, Qt Multimedia over GStreamer
+// on Linux.
 class HostMediaPlayer final : public ThreadedPlayer
 {
 public:
-    explicit HostMediaPlayer(DriveTable drives)
-        : ThreadedPlayer(std::move(drives), [] { return std::make_unique<MfEngine>(); })
+#ifdef Q_OS_WIN
+    using Engine = MfEngine;
+#else
+    using Engine = QtEngine;
+#endif
+
+    explicit HostMediaPlayer(DriveTable drives, Limits limits = {})
+        : ThreadedPlayer(
+            std::move(drives), [] { return std::make_unique<Engine>(); }, limits)
     {
     }
 };
-#else
-#include "platform/qtmediaplayer.h"
-
-using HostMediaPlayer = QtMediaPlayer;
-#endif

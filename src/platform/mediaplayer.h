@@ -16,11 +16,14 @@ public:
 
     virtual ~MediaPlayer() = default;
 
-    // Loads the song and starts it; replaces a song that plays. A file that cannot be
-    // played is no error: PlayState() reads Stopped once it has failed.
+    // Loads the song and starts it from its beginning, also when it is the song that has
+    // just ended; replaces a song that plays. A file that cannot be played is no error:
+    // PlayState() reads Stopped once it has failed.
     virtual void Open(const QString &path) = 0;
-    // Resumes a paused song where it stopped.
+    // Resumes a paused song where it stopped; with none paused it does nothing.
     virtual void Play() = 0;
+    // Pauses the song that is open (being opened or playing): PlayState() reads Paused until
+    // Play, Stop or Open. With no song open it changes nothing.
     virtual void Pause() = 0;
     // Harmless when nothing is open.
     virtual void Stop() = 0;

@@ -1,9 +1,11 @@
 #include "platform/threadedplayer.h"
 
 #include <QAudioDevice>
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFileInfo>
 #include <QMediaDevices>
+#include <QScopeGuard>
 #include <QThread>
 #include <QTimer>
 
@@ -13,6 +15,11 @@
 namespace {
 
 using Status = PlayerEngine::Status;
+
+// How often the window's side looks whether the player's thread is stuck, while it is busy.
+constexpr int stuckCheckMs = 500;
+// How long the window waits for the player's thread when it closes.
+constexpr int shutdownMs = 3000;
 
 // What the window's side wants of the player, whole. Every command carries all of it, so the
 // newest command alone says what to do.
@@ -42,6 +49,7 @@ public:
 
     void carryOut(const Wanted &wanted)
     {
+        const auto done = qScopeGuard([&] { finished = wanted.command; });
         if (wanted.command != newest)
             return;
         m_command = wanted.command;
@@ -79,8 +87,10 @@ public:
         m_engine.reset();
     }
 
-    // The number of the newest command that the window's side has sent.
+    // The number of the newest command that the window's side has sent, and of the last one
+    // this thread is done with, carried out or dropped.
     std::atomic<quint64> newest {0};
+    std::atomic<quint64> finished {0};
     std::atomic<float> applied {-1.0f};
     // The songs opened whose position has reached playedMs; read from the window's thread.
     std::atomic<int> songsPlayed {0};
@@ -223,23 +233,70 @@ private:
 
 struct ThreadedPlayer::Private
 {
-    Private(DriveTable table, EngineFactory makeEngine, Limits limits)
-        : drives(std::move(table)), worker(new Worker(std::move(makeEngine), limits))
+    Private(DriveTable table, EngineFactory factory, Limits playerLimits)
+        : drives(std::move(table)), makeEngine(std::move(factory)), limits(playerLimits)
     {
+        stuckCheck.setInterval(stuckCheckMs);
+        QObject::connect(&stuckCheck, &QTimer::timeout, [this] { checkStuck(); });
     }
 
     DriveTable drives;
-    QThread thread;
-    Worker *worker;
+    EngineFactory makeEngine;
+    const Limits limits;
+    // The player's thread and the worker in it; replaced when they are stuck.
+    QThread *thread = nullptr;
+    Worker *worker = nullptr;
     // Lives in the window's thread: the worker's reports arrive here.
     QObject receiver;
     Wanted wanted;
     State state = Stopped;
     int volume = -600;
+    // The songs that the workers replaced so far had played.
+    int songsPlayedBefore = 0;
+    // Runs while the worker has commands to do; busySince counts from the last one it
+    // finished, or from the first one sent to it idle.
+    QTimer stuckCheck;
+    QElapsedTimer busySince;
+    quint64 lastFinished = 0;
+
+    void start()
+    {
+        thread = new QThread;
+        worker = new Worker(makeEngine, limits);
+        worker->moveToThread(thread);
+        QObject::connect(worker, &Worker::stateReported, &receiver,
+                         [this](quint64 command, int reported) {
+                             if (command == wanted.command)
+                                 state = static_cast<State>(reported);
+                         });
+        thread->start();
+        setLevel();
+    }
+
+    // The worker drops what it has not done yet, ends its engine and its thread, and is
+    // deleted as the thread ends; the thread is deleted after it. A worker stuck in the sound
+    // system for good never ends: it is left behind, and so is what it holds.
+    void retire()
+    {
+        QObject::disconnect(worker, nullptr, &receiver, nullptr);
+        songsPlayedBefore += worker->songsPlayed;
+        ++worker->newest;
+        QObject::connect(thread, &QThread::finished, worker, &QObject::deleteLater);
+        QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
+        QMetaObject::invokeMethod(worker, [w = worker] {
+            w->shutDown();
+            QThread::currentThread()->quit();
+        });
+    }
 
     // Hands what is wanted now to the player's thread as the newest command.
     void send()
     {
+        if (worker->finished == worker->newest) {
+            lastFinished = worker->finished;
+            busySince.start();
+            stuckCheck.start();
+        }
         wanted.command = ++worker->newest;
         QMetaObject::invokeMethod(worker, [w = worker, c = wanted] { w->carryOut(c); });
     }
@@ -251,30 +308,47 @@ struct ThreadedPlayer::Private
         wanted.paused = false;
         send();
     }
+    void setLevel()
+    {
+        QMetaObject::invokeMethod(
+            worker, [w = worker, level = linearVolume(volume)] { w->setLevel(level); });
+    }
+
+    void checkStuck()
+    {
+        const quint64 finished = worker->finished;
+        if (finished == worker->newest) {
+            stuckCheck.stop();
+            return;
+        }
+        if (finished != lastFinished) {
+            lastFinished = finished;
+            busySince.start();
+            return;
+        }
+        if (!busySince.hasExpired(limits.stuckMs))
+            return;
+        qWarning("the player's thread is stuck; a new one takes over");
+        retire();
+        start();
+        send();
+    }
 };
 
 ThreadedPlayer::ThreadedPlayer(DriveTable drives, EngineFactory makeEngine, Limits limits)
     : d(new Private(std::move(drives), std::move(makeEngine), limits))
 {
-    d->worker->moveToThread(&d->thread);
-    QObject::connect(d->worker, &Worker::stateReported, &d->receiver,
-                     [p = d.get()](quint64 command, int state) {
-                         if (command == p->wanted.command)
-                             p->state = static_cast<State>(state);
-                     });
-    d->thread.start();
-    SetVolume(d->volume);
+    d->start();
 }
 
 ThreadedPlayer::~ThreadedPlayer()
 {
-    // Commands still on their way are dropped.
-    ++d->worker->newest;
-    QMetaObject::invokeMethod(
-        d->worker, [w = d->worker] { w->shutDown(); }, Qt::BlockingQueuedConnection);
-    QObject::connect(&d->thread, &QThread::finished, d->worker, &QObject::deleteLater);
-    d->thread.quit();
-    d->thread.wait();
+    QThread *thread = d->thread;
+    d->retire();
+    if (thread->wait(QDeadlineTimer(shutdownMs)))
+        delete thread;
+    else
+        qWarning("the player's thread is stuck; it is left behind");
 }
 
 void ThreadedPlayer::Open(const QString &path)
@@ -328,8 +402,7 @@ int ThreadedPlayer::Volume() const
 void ThreadedPlayer::SetVolume(int volume)
 {
     d->volume = std::clamp(volume, silence, fullLevel);
-    QMetaObject::invokeMethod(
-        d->worker, [w = d->worker, level = linearVolume(d->volume)] { w->setLevel(level); });
+    d->setLevel();
 }
 
 bool ThreadedPlayer::HasAudioOutput() const
@@ -339,7 +412,7 @@ bool ThreadedPlayer::HasAudioOutput() const
 
 int ThreadedPlayer::SongsPlayed() const
 {
-    return d->worker->songsPlayed;
+    return d->songsPlayedBefore + d->worker->songsPlayed;
 }
 
 float ThreadedPlayer::appliedVolume() const

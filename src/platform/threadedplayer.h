@@ -7,11 +7,15 @@
 #include <functional>
 #include <memory>
 
-// How long ThreadedPlayer waits for a song that does not open, or that stands still.
+// How long ThreadedPlayer waits for a song that does not open, for one that stands still,
+// and for its thread when a call into the sound system does not return.
 struct PlayerLimits
 {
     int openingMs = 8000;
     int stallMs = 5000;
+    // Well above the second that Qt's GStreamer player can block after a file it could not
+    // decode.
+    int stuckMs = 4000;
 };
 
 // The media player on an engine of a sound system, in a thread of its own: loading a song or
@@ -28,6 +32,10 @@ struct PlayerLimits
 //   again, it is given up and reads Stopped, so continuous play moves on.
 // - A song whose position stands still for Limits::stallMs while it plays is loaded again
 //   and goes on from where it stood.
+// - A thread that has been busy with one command for Limits::stuckMs is stuck in the sound
+//   system (Qt 6.4's GStreamer player can deadlock in setSource(), seen once in about two
+//   thousand song loads): it is left behind, and a new thread with a new engine carries out
+//   what is wanted now.
 class ThreadedPlayer : public MediaPlayer
 {
 public:

@@ -24,3 +24,5 @@ song 440hz-1s.mp3 1 1 440
 song 880hz-1s.mp3 1 1 880
 song 440hz-2s.mp3 1 2 440
 song 440hz-1.5s-stereo.mp3 2 1.5 440
+song 660hz-1.5s-stereo.mp3 2 1.5 660
+song 440hz-20s.mp3 1 20 440

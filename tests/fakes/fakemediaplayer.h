@@ -42,15 +42,18 @@ public:
             throw WakewellError(openFailure);
         state = unplayable.contains(path) ? Stopped : Playing;
     }
+    // As the real player: Play resumes only a paused song, Pause pauses only an open one.
     void Play() override
     {
         m_record.calls << QStringLiteral("Play");
-        state = Playing;
+        if (state == Paused)
+            state = Playing;
     }
     void Pause() override
     {
         m_record.calls << QStringLiteral("Pause");
-        state = Paused;
+        if (state == Playing || state == Opening)
+            state = Paused;
     }
     void Stop() override
     {

@@ -37,7 +37,9 @@ void WindowTest::start()
     QLocale::setDefault(QLocale(QLocale::English, QLocale::UnitedStates));
     m_record = PlayerRecord();
     Platform platform {
-        [this] {
+        [this]() -> std::unique_ptr<MediaPlayer> {
+            if (m_makePlayer)
+                return m_makePlayer();
             auto p = std::make_unique<FakeMediaPlayer>(m_record);
             p->volume = m_initialVolume;
             p->audioOutput = m_audioOutput;
@@ -62,6 +64,7 @@ void WindowTest::stop()
     m_window.reset();
     m_fs = FakeFileSystem();
     m_clock = FakeClock();
+    m_makePlayer = nullptr;
     m_initialVolume = -600;
     m_audioOutput = true;
     m_hostDrives.reset();

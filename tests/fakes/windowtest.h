@@ -8,6 +8,7 @@
 
 #include <QTest>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -71,6 +72,8 @@ public:
     PlayerRecord m_record;
     FakeClock m_clock;
     std::unique_ptr<frmPlayer> m_window;
+    // Set before start() to give the window this player in place of the fake.
+    std::function<std::unique_ptr<MediaPlayer>()> m_makePlayer;
     // Set before start() to change what the player reports when it is made.
     int m_initialVolume = -600;
     bool m_audioOutput = true;
