@@ -157,6 +157,9 @@ struct Usage
 
 Usage usage()
 {
+#ifdef Q_OS_WIN
+    return {}; // read from Linux's /proc only
+#else
     const auto entries = [](const char *dir) {
         return QDir(dir).entryList(QDir::AllEntries | QDir::System | QDir::NoDotAndDotDot).size();
     };
@@ -168,6 +171,7 @@ Usage usage()
         if (line.startsWith("VmRSS:"))
             resident = line.mid(6).trimmed().split(' ').first().toLongLong();
     return {entries("/proc/self/task"), entries("/proc/self/fd"), resident};
+#endif
 }
 } // namespace
 
@@ -176,9 +180,6 @@ Usage usage()
 // What the process holds is measured after the first 100 and after the rest.
 void TestMediaPlayer::newestCommandWins()
 {
-#ifdef Q_OS_WIN
-    QSKIP("what the process holds is read from Linux's /proc");
-#endif
     auto player = newPlayer();
     const auto burst = [&](int opens, Usage &figures) {
         for (int i = 0; i < opens; ++i)
@@ -204,6 +205,9 @@ void TestMediaPlayer::newestCommandWins()
     burst(400, after);
     if (QTest::currentTestFailed())
         return;
+#ifdef Q_OS_WIN
+    QSKIP("what the process holds is read from Linux's /proc only");
+#endif
     qInfo("threads %lld -> %lld, open files %lld -> %lld, resident %lld kB -> %lld kB",
           qlonglong(before.threads), qlonglong(after.threads), qlonglong(before.files),
           qlonglong(after.files), before.residentKb, after.residentKb);
