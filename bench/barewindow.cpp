@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The yardstick of Wakewell's start: a bare Qt window whose one-second timer shows the time,
 // the least a window that shows the time of day does. scripts/bench.sh measures both alike.
 

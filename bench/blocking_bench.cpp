@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures the longest time the window's event loop is held up while the real player opens a
 // missing, an empty and a corrupt file one after another (and stops after the last). Prints
 // one row of scripts/bench.sh's table; not a test: nothing here fails.

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Times the browser and the playlist on real folders of 1,000, 10,000 and 32,767 empty *.mp3
 // files, through the real window over the real file system adapter (C: mapped to the
 // folder): listing the folder by choosing its drive, against a bare directory read of the

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Measures the real program over what a night asks of it: the CPU time it uses idling; the
 // time from an alarm's second to the real player reading 2 (playing) for a real MP3; and, on
 // a folder of 32,767 files, the longest time the window's event loop is held up while the

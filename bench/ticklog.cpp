@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Runs the window's clock tick with the machine's clock and logs the wall-clock time of each
 // tick, then says how many seconds no tick saw or two ticks saw, and how far after the whole
 // second the ticks came. Beside it, for comparison, a free-running 1000 ms timer.

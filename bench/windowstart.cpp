@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Starts a program in the X server of $DISPLAY as a person's desktop would and measures what
 // they meet: the time from the spawn to its window on screen (mapped, with the given title),
 // the processor time it had used by then (all its threads; unlike the time, it does not grow

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Wakewell for Windows as a user installs it: the program with its icon, and beside it
 # everything it needs, since Windows looks for DLLs next to the program and Qt for its plugins
 # there: MinGW's runtime, Qt's DLLs, and the plugins of the platform, the picture formats

@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # The Windows build, cross-built with MinGW-w64 and run under Wine.
 
 # Resources are compressed with zlib: Qt for MinGW is built without zstd, which the host's rcc

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // The countdown fields' numbers: any text a user can type is read as a finite number or as
 // none, and a number written back reads as the same number again.
 #include "alarm/countdown.h"

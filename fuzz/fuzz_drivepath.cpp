@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Drive-form paths as a user's folders can spell them: the cut of a file name from a path,
 // and the folder value (with its chain of parents) that a path names.
 #include "platform/filesystem.h"

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Wakewell and runs its measurements, printing one table of
 # figures and their goals, headed by the machine it ran on. The figures decide nothing. The
 # real program runs in an X server of its own (Xvfb) with a private PulseAudio; the browse

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the libFuzzer targets with clang and runs each for FUZZ_SECONDS (default 30) from
 # its committed seed corpus. A crash or a failed check stops the script with the input that
 # caused it, written to the build folder.

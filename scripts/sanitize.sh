@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Builds the tests with AddressSanitizer and UndefinedBehaviorSanitizer and runs them.
 # Any report of either ends the test that made it with a failure.
 set -euo pipefail

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs the Debian 12 packages of the sets named, those not installed yet:
 #   run      building Wakewell, running it, and making its Debian package
 #   test     what the tests, the sanitizer and fuzzing builds and the measurements add

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs what is missing, builds Wakewell with its tests and runs every test through CTest.
 # BUILD_DIR names the build folder (default build-test).
 set -euo pipefail

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakes/windowtest.h"
 
 // The clock tick, the alarm at a time of day, and what a due alarm starts. The fake clock

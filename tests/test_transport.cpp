@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #include "playbacktest.h"
 
 // Play, Pause, Stop, Back, Next, "Stop Song" and the double click on the playlist, clicked

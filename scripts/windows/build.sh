@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Cross-builds Wakewell for 64-bit Windows on Debian 12 with MinGW-w64, and makes its zip and
 # its installer with cpack; with "test", runs its tests under Wine first.
 #

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
 // Sounds the program's own alarm tone, from start() until stop(); both are harmless when

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the MP3 files that the tests play: tones of a second or two, synthesised by sox and
 # encoded by lame, named by pitch and length, into the folder given.
 #

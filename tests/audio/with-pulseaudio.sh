@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs a command with a sound output but no sound hardware: a private PulseAudio whose one
 # sink, test_sink, plays into nothing. What was played can be recorded from test_sink.monitor
 # (parec -d test_sink.monitor). The server has its own runtime folder, so it neither meets nor

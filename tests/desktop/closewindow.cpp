@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Asks a window to close as a window manager's close box does, with the ICCCM message
 // WM_DELETE_WINDOW, for tests that run under an X server without a window manager.
 // Usage: closewindow <window id>

@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a built Wakewell into a temporary prefix as `cmake --install` does, checks that a
 # desktop finds everything where it looks and that the desktop entry and the AppStream
 # metadata validate, then makes the Debian package and checks what it holds and needs, and

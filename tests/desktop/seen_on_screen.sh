@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Runs Wakewell in an X server of its own, as a person would see it: finds its window by its
 # title, reads the client size, clicks through the three sizes that the clicks reach (normal,
 # enlarged by the "V" button, full by the hundredth click on the alarm clock picture), takes a

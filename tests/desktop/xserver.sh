@@ -1,3 +1,4 @@
+# SPDX-License-Identifier: GPL-3.0-or-later
 # What the tests that run Wakewell in an X server of their own share; sourced by them. They
 # keep their files in the folder $work, the window's id in $window, the program's process id in
 # $app and its output in $work/wakewell.log.

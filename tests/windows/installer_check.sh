@@ -1,4 +1,5 @@
 #!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
 # Wakewell for Windows as a user meets it, tried under Wine in a prefix of its own, as on a
 # new machine: the zip and the installer that cpack makes hold every DLL the program needs;
 # the installer installs silently into Program Files with a Start-menu entry; the installed

@@ -1,3 +1,4 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
 // Draws the window's pictures and the program's icons, green on black:
 //   pictures/picture1.bmp  24-bit bitmap 80 x 60, an alarm clock ringing
 //   pictures/picture2.bmp  24-bit bitmap 105 x 34, the name over a small sunrise
