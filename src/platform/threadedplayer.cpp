@@ -22,6 +22,12 @@ constexpr int stuckCheckMs = 500;
 // How long the window waits for the player's thread when it closes.
 constexpr int shutdownMs = 3000;
 
+// Milliseconds on the monotonic clock, the same in every thread.
+qint64 steadyMs()
+{
+    return QDeadlineTimer::current().deadline();
+}
+
 // What the window's side wants of the player, whole. Every command carries all of it, so the
 // newest command alone says what to do.
 struct Wanted
@@ -41,6 +47,16 @@ class Worker : public QObject
     Q_OBJECT
 
 public:
+    // The number of the newest command that the window's side has sent.
+    std::atomic<quint64> newest {0};
+    // Since when (steadyMs()) the worker has been busy with one call, which may be in the
+    // sound system; notBusy while it waits for the next.
+    static constexpr qint64 notBusy = -1;
+    std::atomic<qint64> busySince {notBusy};
+    std::atomic<float> applied {-1.0f};
+    // The songs opened whose position has reached playedMs; read from the window's thread.
+    std::atomic<int> songsPlayed {0};
+
     Worker(ThreadedPlayer::EngineFactory makeEngine, ThreadedPlayer::Limits limits)
         : m_makeEngine(std::move(makeEngine)), m_limits(limits)
     {
@@ -48,9 +64,16 @@ public:
         connect(&m_update, &QTimer::timeout, this, &Worker::update);
     }
 
+    // Marks the worker busy until the guard it returns goes.
+    auto markBusy()
+    {
+        busySince = steadyMs();
+        return qScopeGuard([this] { busySince = notBusy; });
+    }
+
     void carryOut(const Wanted &wanted)
     {
-        const auto done = qScopeGuard([&] { finished = wanted.command; });
+        const auto busy = markBusy();
         if (wanted.command != newest)
             return;
         m_command = wanted.command;
@@ -74,6 +97,7 @@ public:
 
     void setLevel(float level)
     {
+        const auto busy = markBusy();
         m_level = level;
         if (m_engine) {
             m_engine->setLevel(level);
@@ -87,14 +111,6 @@ public:
         m_update.stop();
         m_engine.reset();
     }
-
-    // The number of the newest command that the window's side has sent, and of the last one
-    // this thread is done with, carried out or dropped.
-    std::atomic<quint64> newest {0};
-    std::atomic<quint64> finished {0};
-    std::atomic<float> applied {-1.0f};
-    // The songs opened whose position has reached playedMs; read from the window's thread.
-    std::atomic<int> songsPlayed {0};
 
 signals:
     void stateReported(quint64 command, int state);
@@ -130,6 +146,7 @@ private:
 
     void update()
     {
+        const auto busy = markBusy();
         m_engine->update();
         applied = m_engine->appliedLevel();
         const qint64 position = m_engine->positionMs();
@@ -254,11 +271,8 @@ struct ThreadedPlayer::Private
     int volume = -600;
     // The songs that the workers replaced so far had played.
     int songsPlayedBefore = 0;
-    // Runs while the worker has commands to do; busySince counts from the last one it
-    // finished, or from the first one sent to it idle.
+    // Runs while a song is open or the worker is busy.
     QTimer stuckCheck;
-    QElapsedTimer busySince;
-    quint64 lastFinished = 0;
 
     void start()
     {
@@ -293,11 +307,8 @@ struct ThreadedPlayer::Private
     // Hands what is wanted now to the player's thread as the newest command.
     void send()
     {
-        if (worker->finished == worker->newest) {
-            lastFinished = worker->finished;
-            busySince.start();
+        if (!stuckCheck.isActive())
             stuckCheck.start();
-        }
         wanted.command = ++worker->newest;
         QMetaObject::invokeMethod(worker, [w = worker, c = wanted] { w->carryOut(c); });
     }
@@ -317,17 +328,13 @@ struct ThreadedPlayer::Private
 
     void checkStuck()
     {
-        const quint64 finished = worker->finished;
-        if (finished == worker->newest) {
-            stuckCheck.stop();
+        const qint64 since = worker->busySince;
+        if (since == Worker::notBusy) {
+            if (state == Stopped)
+                stuckCheck.stop();
             return;
         }
-        if (finished != lastFinished) {
-            lastFinished = finished;
-            busySince.start();
-            return;
-        }
-        if (!busySince.hasExpired(limits.stuckMs))
+        if (steadyMs() - since < limits.stuckMs)
             return;
         qWarning("the player's thread is stuck; a new one takes over");
         retire();

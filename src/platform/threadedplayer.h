@@ -33,7 +33,7 @@ struct PlayerLimits
 //   again, it is given up and reads Stopped, so continuous play moves on.
 // - A song whose position stands still for Limits::stallMs while it plays is loaded again
 //   and goes on from where it stood.
-// - A thread that has been busy with one command for Limits::stuckMs is stuck in the sound
+// - A thread that has been busy with one call for Limits::stuckMs is stuck in the sound
 //   system (Qt 6.4's GStreamer player can deadlock in setSource(), seen once in about two
 //   thousand song loads): it is left behind, and a new thread with a new engine carries out
 //   what is wanted now.
