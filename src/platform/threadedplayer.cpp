@@ -17,7 +17,8 @@ namespace {
 
 using Status = PlayerEngine::Status;
 
-// How often the window's side looks whether the player's thread is stuck, while it is busy.
+// How often the window's side looks whether the player's thread is stuck, while a song is
+// open or the thread is busy.
 constexpr int stuckCheckMs = 500;
 // How long the window waits for the player's thread when it closes.
 constexpr int shutdownMs = 3000;
@@ -53,6 +54,7 @@ public:
     // sound system; notBusy while it waits for the next.
     static constexpr qint64 notBusy = -1;
     std::atomic<qint64> busySince {notBusy};
+    // The level the engine applied last, as it reads it back; -1 before it has a song.
     std::atomic<float> applied {-1.0f};
     // The songs opened whose position has reached playedMs; read from the window's thread.
     std::atomic<int> songsPlayed {0};
