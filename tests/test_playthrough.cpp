@@ -138,8 +138,9 @@ private slots:
         // Heard: the first song, then the third, at their own pitches.
         QTRY_COMPARE(heard.pitches().size(), 2);
         const QList<int> pitches = heard.pitches();
-        QVERIFY2(qAbs(pitches[0] - 440) <= 44 && qAbs(pitches[1] - 880) <= 88,
-                 qPrintable(QStringLiteral("heard %1 Hz, then %2 Hz").arg(pitches[0]).arg(pitches[1])));
+        QVERIFY2(
+            qAbs(pitches[0] - 440) <= 44 && qAbs(pitches[1] - 880) <= 88,
+            qPrintable(QStringLiteral("heard %1 Hz, then %2 Hz").arg(pitches[0]).arg(pitches[1])));
         // Measured, not judged: Timer1 follows an ended song within its 3 s.
         qInfo("gap a.mp3 ended -> b.mp3 opened: %lld ms", bShown - aEnded);
         qInfo("gap b.mp3 failed -> c.mp3 opened: %lld ms", seen("c.mp3") - bFailed);

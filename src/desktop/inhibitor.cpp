@@ -121,8 +121,8 @@ void Inhibitor::askLogind()
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
-    call << QStringLiteral("sleep") << QStringLiteral("Wakewell")
-         << QString::fromLatin1(reason) << QStringLiteral("block");
+    call << QStringLiteral("sleep") << QStringLiteral("Wakewell") << QString::fromLatin1(reason)
+         << QStringLiteral("block");
     whenAnswered(m_system->connection().asyncCall(call), [this](const QDBusPendingCall &done) {
         const QDBusPendingReply<QDBusUnixFileDescriptor> reply = done;
         if (reply.isError() || !reply.value().isValid()) {
