@@ -20,9 +20,8 @@ public:
     using Engine = QtEngine;
 #endif
 
-    explicit HostMediaPlayer(DriveTable drives, Limits limits = {})
-        : ThreadedPlayer(
-            std::move(drives), [] { return std::make_unique<Engine>(); }, limits)
+    explicit HostMediaPlayer(DriveTable drives)
+        : ThreadedPlayer(std::move(drives), [] { return std::make_unique<Engine>(); })
     {
     }
 };

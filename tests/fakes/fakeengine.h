@@ -50,7 +50,7 @@ public:
                                   .arg(QFileInfo(hostPath).fileName())
                                   .arg(positionMs);
             m_script.status = m_script.opensNever.contains(QFileInfo(hostPath).fileName())
-                ? PlayerEngine::Status::Opening
+                ? Status::Opening
                 : m_script.afterLoad;
             m_script.position = positionMs;
             std::swap(hold, m_script.holdLoad);
@@ -58,16 +58,16 @@ public:
         if (hold)
             hold->acquire();
     }
-    void unload() override { record(QStringLiteral("unload"), PlayerEngine::Status::Empty); }
+    void unload() override { record(QStringLiteral("unload"), Status::Empty); }
     void setPaused(bool paused) override
     {
         record(paused ? QStringLiteral("pause") : QStringLiteral("resume"),
-               paused ? PlayerEngine::Status::Paused : PlayerEngine::Status::Playing);
+               paused ? Status::Paused : Status::Playing);
     }
     void setLevel(float) override { }
     float appliedLevel() const override { return -1.0f; }
     void update() override { }
-    PlayerEngine::Status status() const override
+    Status status() const override
     {
         const QMutexLocker locked(&m_script.lock);
         return m_script.status;
@@ -79,7 +79,7 @@ public:
     }
 
 private:
-    void record(const QString &call, PlayerEngine::Status status)
+    void record(const QString &call, Status status)
     {
         const QMutexLocker locked(&m_script.lock);
         m_script.calls << call;
