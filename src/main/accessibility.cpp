@@ -101,6 +101,9 @@ QAccessibleInterface *factory(const QString &className, QObject *object)
     // A window of its own is a frame, named by its title; Qt makes a plain widget a filler.
     if (className == QLatin1String("frmPlayer"))
         return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Window);
+    // A picture box is a picture, whether or not it has been drawn yet.
+    if (className == QLatin1String("PictureBox"))
+        return new QAccessibleWidget(static_cast<QWidget *>(object), QAccessible::Graphic);
     if (className == QLatin1String("ClockField"))
         return new ClockAccessible(static_cast<ClockField *>(object));
     if (className == QLatin1String("Announcement"))

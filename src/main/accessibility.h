@@ -18,8 +18,8 @@ public:
 };
 
 namespace accessibility {
-// Makes the window a frame named by its title and the clock a display. Safe to call again;
-// call it before the window is made.
+// Makes the window a frame named by its title, the picture boxes pictures and the clock a
+// display. Safe to call again; call it before the window is made.
 void install();
 // Has a screen reader say the text at once, wherever the focus is, as it says the desktop's
 // notifications: for what the window changes by itself, such as the song that starts.
