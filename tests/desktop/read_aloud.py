@@ -96,7 +96,8 @@ check(app is not None, 'Wakewell is not on the AT-SPI bus')
 if app is None:
     sys.exit(1)
 alert = wait_until(lambda: next((w for w in app if w.getRoleName() == 'alert'), None))
-check(alert is not None, 'no alert for the missing sound output')
+check(alert is not None, 'no alert for the missing sound output (where the machine has a sound '
+      'card of its own, Wakewell finds an output without a sound server)')
 if alert is not None:
     texts = [o.name for o in descendants(alert) if o.getRoleName() == 'label']
     print('alert:', alert.name, texts)
