@@ -32,6 +32,8 @@ for set in "$@"; do
             xvfb xauth xdotool x11-utils imagemagick libx11-dev tesseract-ocr
             # a private D-Bus; playerctl and dbus-launch to try the media keys by hand
             dbus dbus-x11 playerctl
+            # the accessibility bus that screen readers read, and a client of it in Python
+            at-spi2-core python3-pyatspi
             # the installed desktop entry, metadata and Debian package
             desktop-file-utils appstream lintian
             # sanitizer and fuzzing builds

@@ -2,7 +2,9 @@
 #include "fakes/windowtest.h"
 #include "main/controls.h"
 
+#include <QAccessible>
 #include <QLabel>
+#include <QRegularExpression>
 #include <QSignalSpy>
 
 // The window as startup leaves it, its controls, the focus order, and shutdown.
@@ -100,6 +102,64 @@ private slots:
                  qPrintable(v.family()));
         QCOMPARE(QFontInfo(v).family(), v.family());
         QCOMPARE(v.pointSizeF(), 8.25);
+    }
+
+    // A screen reader names every control that takes the focus, and each picture: a field or
+    // option button beside a label by the words of the caption beside it, the others by what
+    // they are. The clock is a display, whose ticks a reader does not speak, and the song that
+    // starts is announced wherever the focus is.
+    void screenReaderNamesAndAnnouncements()
+    {
+        m_fs.addDrive("C:");
+        m_fs.addFile("C:\\Music\\a.mp3");
+        startHeld();
+        auto name = [](QWidget *w) {
+            return QAccessible::queryAccessibleInterface(w)->text(QAccessible::Name);
+        };
+        QStringList named;
+        for (QWidget *w : m_window->findChildren<QWidget *>()) {
+            if (w->objectName().isEmpty()
+                || (w->focusPolicy() == Qt::NoFocus && !qobject_cast<PictureBox *>(w)))
+                continue;
+            QVERIFY2(!name(w).trimmed().isEmpty(), qPrintable(w->objectName()));
+            named << w->objectName();
+        }
+        QCOMPARE(named.size(), 26);
+        auto caption = [this](const char *label) {
+            return child<QLabel>(label)->text().split(QRegularExpression(QStringLiteral(" {2,}")),
+                                                      Qt::SkipEmptyParts);
+        };
+        QCOMPARE(name(child<QWidget>("Option1")), caption("Label1").join(u' '));
+        QCOMPARE(name(child<QWidget>("Text2")), caption("Label1").join(u' '));
+        QCOMPARE(caption("Label2").size(), 2);
+        QCOMPARE(name(child<QWidget>("Option2")), caption("Label2").first());
+        QCOMPARE(name(child<QWidget>("Text3")), caption("Label2").last());
+        QCOMPARE(name(child<QWidget>("Text4")), caption("Label3").join(u' '));
+        QCOMPARE(name(child<QWidget>("Text5")), caption("Label4").join(u' '));
+
+        // The clock's ticks are read as a label's, which readers do not speak.
+        tick();
+        QAccessibleInterface *clock
+            = QAccessible::queryAccessibleInterface(child<QWidget>("Text1"));
+        QCOMPARE(clock->role(), QAccessible::StaticText);
+        QVERIFY(!child<QLineEdit>("Text1")->text().isEmpty());
+        QCOMPARE(clock->textInterface()->text(0, -1), child<QLineEdit>("Text1")->text());
+
+        // The announcement is a notification of the window, there until the next one.
+        auto announced = [this] {
+            QStringList texts;
+            for (QObject *o : m_window->children())
+                if (QAccessibleInterface *iface = QAccessible::queryAccessibleInterface(o))
+                    if (iface->role() == QAccessible::Notification)
+                        texts << iface->text(QAccessible::Name);
+            return texts;
+        };
+        addToPlaylist("C:\\Music", {"a.mp3"});
+        QCOMPARE(announced(), QStringList());
+        QTest::mouseClick(child<QPushButton>("cmdPlay"), Qt::LeftButton);
+        QCOMPARE(announced(), QStringList {"Player - a.mp3"});
+        QTest::mouseClick(child<QPushButton>("cmdNext"), Qt::LeftButton);
+        QCOMPARE(announced(), QStringList {"Player - a.mp3"});
     }
 
     // The player is asked for its volume and set once, from the slider's 290, before any

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "alarm/alarm.h"
 
+#include "main/accessibility.h"
 #include "main/frmplayer.h"
 
 bool alarms::StartAlarmPlayback(frmPlayer &f)
@@ -36,4 +37,5 @@ void alarms::ShowCurrentSong(frmPlayer &f)
         return;
     f.txtSong->setText(drivepath::fileName(f.colPlaylist().Item(f.intSong)));
     f.setWindowTitle(QStringLiteral("Player - ") + f.txtSong->text());
+    accessibility::announce(&f, f.windowTitle());
 }

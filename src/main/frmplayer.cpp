@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/frmplayer.h"
 
+#include "main/accessibility.h"
 #include "main/controls.h"
 #include "main/fonts.h"
 #include "platform/error.h"
@@ -36,6 +37,8 @@ enum Look : unsigned {
 
 // One row of the window's control table: positions and sizes in twips, relative to the
 // client area or, for the controls inside Frame1, to the frame. Tab -1: never takes focus.
+// The spoken name is what a screen reader calls the control; empty, it reads the control's
+// own caption (buttons, labels).
 struct Row
 {
     const char *name;
@@ -43,6 +46,7 @@ struct Row
     QRect twips;
     unsigned look;
     int tab;
+    QString spoken;
 };
 
 QRect toPixels(const QRect &twips)
@@ -136,6 +140,8 @@ void sinkFrame(QWidget *w, QStyle *style)
 frmPlayer::frmPlayer(Platform platform, QWidget *parent)
     : QWidget(parent), m_platform(std::move(platform))
 {
+    // Before anything here makes Qt describe the window to a screen reader.
+    accessibility::install();
     setObjectName(QStringLiteral("frmPlayer"));
     setWindowTitle(QStringLiteral("Wakewell of Your"));
     setWindowIcon(QIcon(QStringLiteral(":/icons/wakewell.ico")));
@@ -182,6 +188,8 @@ void frmPlayer::createControls()
         if constexpr (drawnOnSurface<T>)
             onSurface.push_back(w);
         setText(w, row.text);
+        if (!row.spoken.isEmpty())
+            w->setAccessibleName(row.spoken);
         if (row.tab >= 0)
             tabOrder[row.tab] = w;
         else
@@ -205,48 +213,55 @@ void frmPlayer::createControls()
     };
     QWidget *const f = this;
     const QString none;
+    // The labels' captions. A field or option button beside a label is spoken by the words
+    // of the caption that stand beside it, without the blanks that place them.
+    const QString alarmAt = QStringLiteral("sound alarm at: (ex. 3:34:00 PM)");
+    const QString alarmIn = QStringLiteral("sound alarm in...");
+    const QString hours = QStringLiteral("hours:");
+    const QString minutes = QStringLiteral("minutes:");
+    const QString seconds = QStringLiteral("seconds:");
 
     // clang-format off
-    Picture3 = add(new PictureBox(f),  {"Picture3", ":/pictures/picture3.jpg", {7320, 120, 5175, 3615}, Plain, 31});
-    Picture2 = add(new PictureBox(f),  {"Picture2", ":/pictures/picture2.bmp", {4680, 960, 1215, 495}, WindowColours, 30});
-    Picture1 = add(new PictureBox(f),  {"Picture1", ":/pictures/picture1.bmp", {600, 1440, 1215, 975}, Plain, 29});
-    Command2 = add(new QPushButton(f), {"Command2", "V", {3840, 120, 375, 255}, YellowArial, 28});
-    Command1 = add(new QPushButton(f), {"Command1", "Stop Song", {2880, 2640, 1455, 255}, Plain, 27});
-    Text1 = add(new QLineEdit(f),      {"Text1", none, {120, 0, 3735, 285}, GreenOnBlack, 22});
-    Text2 = add(new QLineEdit(f),      {"Text2", none, {3000, 720, 1215, 285}, GreenOnBlack, 21});
-    Text3 = add(new QLineEdit(f),      {"Text3", "0", {3000, 1200, 1215, 285}, GreenOnBlack, 20});
-    Text4 = add(new QLineEdit(f),      {"Text4", "0", {3000, 1560, 1215, 285}, GreenOnBlack, 19});
-    Option1 = add(new QRadioButton(f), {"Option1", none, {120, 720, 375, 255}, BlackBackground, 18});
-    Option2 = add(new QRadioButton(f), {"Option2", none, {120, 1200, 255, 255}, BlackBackground, 17});
+    Picture3 = add(new PictureBox(f),  {"Picture3", ":/pictures/picture3.jpg", {7320, 120, 5175, 3615}, Plain, 31, "sunrise"});
+    Picture2 = add(new PictureBox(f),  {"Picture2", ":/pictures/picture2.bmp", {4680, 960, 1215, 495}, WindowColours, 30, "small sunrise"});
+    Picture1 = add(new PictureBox(f),  {"Picture1", ":/pictures/picture1.bmp", {600, 1440, 1215, 975}, Plain, 29, "alarm clock"});
+    Command2 = add(new QPushButton(f), {"Command2", "V", {3840, 120, 375, 255}, YellowArial, 28, none});
+    Command1 = add(new QPushButton(f), {"Command1", "Stop Song", {2880, 2640, 1455, 255}, Plain, 27, none});
+    Text1 = add(new ClockField(f),     {"Text1", none, {120, 0, 3735, 285}, GreenOnBlack, 22, "clock"});
+    Text2 = add(new QLineEdit(f),      {"Text2", none, {3000, 720, 1215, 285}, GreenOnBlack, 21, alarmAt});
+    Text3 = add(new QLineEdit(f),      {"Text3", "0", {3000, 1200, 1215, 285}, GreenOnBlack, 20, hours});
+    Text4 = add(new QLineEdit(f),      {"Text4", "0", {3000, 1560, 1215, 285}, GreenOnBlack, 19, minutes});
+    Option1 = add(new QRadioButton(f), {"Option1", none, {120, 720, 375, 255}, BlackBackground, 18, alarmAt});
+    Option2 = add(new QRadioButton(f), {"Option2", none, {120, 1200, 255, 255}, BlackBackground, 17, alarmIn});
     Timer2 = timer("Timer2", 1000, true);
-    Text5 = add(new QLineEdit(f),      {"Text5", "0", {3000, 1920, 1215, 285}, GreenOnBlack, 16});
+    Text5 = add(new QLineEdit(f),      {"Text5", "0", {3000, 1920, 1215, 285}, GreenOnBlack, 16, seconds});
     Timer1 = timer("Timer1", 3000, false);
-    Frame1 = add(new QGroupBox(f),     {"Frame1", none, {1680, 6960, 6495, 1005}, Plain, 7});
+    Frame1 = add(new QGroupBox(f),     {"Frame1", none, {1680, 6960, 6495, 1005}, Plain, 7, none});
     QWidget *const fr = Frame1;
-    slVolume = add(new QSlider(Qt::Horizontal, fr), {"slVolume", none, {4800, 360, 1455, 375}, Plain, 14});
-    cmdNext = add(new QPushButton(fr),  {"cmdNext", "Next", {3960, 600, 735, 255}, Plain, 13});
-    cmdBack = add(new QPushButton(fr),  {"cmdBack", "Back", {3120, 600, 735, 255}, Plain, 12});
-    cmdStop = add(new QPushButton(fr),  {"cmdStop", "Stop", {1800, 600, 735, 255}, Plain, 11});
-    cmdPause = add(new QPushButton(fr), {"cmdPause", "Pause", {960, 600, 735, 255}, Plain, 10});
-    cmdPlay = add(new QPushButton(fr),  {"cmdPlay", "Play", {120, 600, 735, 255}, Plain, 9});
-    txtSong = add(new QLineEdit(fr),    {"txtSong", none, {120, 240, 4575, 285}, InactiveBorder, 8});
+    slVolume = add(new QSlider(Qt::Horizontal, fr), {"slVolume", none, {4800, 360, 1455, 375}, Plain, 14, "volume"});
+    cmdNext = add(new QPushButton(fr),  {"cmdNext", "Next", {3960, 600, 735, 255}, Plain, 13, none});
+    cmdBack = add(new QPushButton(fr),  {"cmdBack", "Back", {3120, 600, 735, 255}, Plain, 12, none});
+    cmdStop = add(new QPushButton(fr),  {"cmdStop", "Stop", {1800, 600, 735, 255}, Plain, 11, none});
+    cmdPause = add(new QPushButton(fr), {"cmdPause", "Pause", {960, 600, 735, 255}, Plain, 10, none});
+    cmdPlay = add(new QPushButton(fr),  {"cmdPlay", "Play", {120, 600, 735, 255}, Plain, 9, none});
+    txtSong = add(new QLineEdit(fr),    {"txtSong", none, {120, 240, 4575, 285}, InactiveBorder, 8, "current song"});
     Line3 = line(fr, "Line3", 5145, 330, 4905, 210);
     Line2 = line(fr, "Line2", 4920, 330, 5160, 330);
     Line1 = line(fr, "Line1", 4905, 210, 4905, 330);
-    lblHide = add(new ClickLabel(fr),       {"lblHide", ">>", {6240, 720, 210, 210}, ButtonText, 15});
-    cmdRemove = add(new QPushButton(f), {"cmdRemove", "Remove", {1560, 4440, 1215, 375}, Plain, 6});
-    cmdClear = add(new QPushButton(f),  {"cmdClear", "Clear", {2880, 4440, 1215, 375}, Plain, 5});
-    lstSelected = add(new QListWidget(f), {"lstSelected", none, {120, 4920, 6375, 255}, GreenOnBlack, 4});
-    cmdAdd = add(new QPushButton(f),    {"cmdAdd", "Add", {240, 4440, 1215, 375}, Plain, 3});
-    cmdUp = add(new QPushButton(f),     {"cmdUp", "Up", {2160, 2640, 495, 315}, BlackBackground, 2});
-    lstFiles = add(new QListWidget(f),  {"lstFiles", none, {120, 3000, 6375, 1425}, GreenOnBlack, 1});
-    cmbDrives = add(new QComboBox(f),   {"cmbDrives", none, {120, 2640, 1935, 315}, GreenOnBlack, 0});
-    Label1 = add(new QLabel(f), {"Label1", "sound alarm at: (ex. 3:34:00 PM)", {600, 720, 2415, 255}, GreenOnBlack, 26});
-    Label2 = add(new QLabel(f), {"Label2", "sound alarm in...               hours:", {600, 1200, 2415, 255}, GreenOnBlack, 25});
-    Label3 = add(new QLabel(f), {"Label3", "   minutes:", {2160, 1560, 735, 255}, GreenOnBlack, 24});
-    Shape1 = add(new ShapeControl(f, green), {"Shape1", none, {0, 1080, 4335, 1455}, Plain, -1});
-    Shape2 = add(new ShapeControl(f, green), {"Shape2", none, {0, 600, 4335, 495}, Plain, -1});
-    Label4 = add(new QLabel(f), {"Label4", "seconds:", {2280, 1920, 735, 255}, GreenOnBlack, 23});
+    lblHide = add(new ClickLabel(fr),       {"lblHide", ">>", {6240, 720, 210, 210}, ButtonText, 15, none});
+    cmdRemove = add(new QPushButton(f), {"cmdRemove", "Remove", {1560, 4440, 1215, 375}, Plain, 6, none});
+    cmdClear = add(new QPushButton(f),  {"cmdClear", "Clear", {2880, 4440, 1215, 375}, Plain, 5, none});
+    lstSelected = add(new QListWidget(f), {"lstSelected", none, {120, 4920, 6375, 255}, GreenOnBlack, 4, "playlist"});
+    cmdAdd = add(new QPushButton(f),    {"cmdAdd", "Add", {240, 4440, 1215, 375}, Plain, 3, none});
+    cmdUp = add(new QPushButton(f),     {"cmdUp", "Up", {2160, 2640, 495, 315}, BlackBackground, 2, none});
+    lstFiles = add(new QListWidget(f),  {"lstFiles", none, {120, 3000, 6375, 1425}, GreenOnBlack, 1, "folder"});
+    cmbDrives = add(new QComboBox(f),   {"cmbDrives", none, {120, 2640, 1935, 315}, GreenOnBlack, 0, "drives"});
+    Label1 = add(new QLabel(f), {"Label1", alarmAt, {600, 720, 2415, 255}, GreenOnBlack, 26, none});
+    Label2 = add(new QLabel(f), {"Label2", alarmIn + QString(15, u' ') + hours, {600, 1200, 2415, 255}, GreenOnBlack, 25, none});
+    Label3 = add(new QLabel(f), {"Label3", "   " + minutes, {2160, 1560, 735, 255}, GreenOnBlack, 24, none});
+    Shape1 = add(new ShapeControl(f, green), {"Shape1", none, {0, 1080, 4335, 1455}, Plain, -1, none});
+    Shape2 = add(new ShapeControl(f, green), {"Shape2", none, {0, 600, 4335, 495}, Plain, -1, none});
+    Label4 = add(new QLabel(f), {"Label4", seconds, {2280, 1920, 735, 255}, GreenOnBlack, 23, none});
     // clang-format on
 
     // In the order of creation among themselves, beneath the others.
@@ -257,6 +272,9 @@ void frmPlayer::createControls()
          std::initializer_list<QWidget *> {Frame1, lblHide, Label1, Label2, Label3, Label4})
         w->setFocusPolicy(Qt::NoFocus);
     lblHide->setToolTip(QStringLiteral("Show/Hide files"));
+    // The caption "V" says little to a person who hears it.
+    Command2->setAccessibleDescription(
+        QStringLiteral("Shows or hides the drives, the files and the playlist"));
     // Moves over lblHide are an event of the label, without a button held.
     lblHide->setMouseTracking(true);
 
