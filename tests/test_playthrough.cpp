@@ -127,7 +127,9 @@ private slots:
     void cleanup()
     {
         m_window.reset();
+#ifdef Q_OS_UNIX
         setSink(false, {"100%"});
+#endif
     }
 
     void countdownPlaysPastABrokenSong()
@@ -201,6 +203,11 @@ private slots:
         QFETCH(bool, byHand);
         QFETCH(QStringList, volumes);
         QFETCH(QString, atOpen);
+#ifndef Q_OS_UNIX
+        // Wine 8's endpoint volume never reaches the sound server: it keeps the mute in the
+        // object and has no scalar volume (E_NOTIMPL).
+        QSKIP("the sink is read back with pactl, which a Windows program cannot start");
+#endif
         setSink(true, volumes);
         makeSong("a.mp3", "440hz-1s.mp3");
         openWindow();
