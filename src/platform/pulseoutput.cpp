@@ -47,8 +47,8 @@ void send(Request &r, pa_operation *change)
     pa_operation_unref(change);
 }
 
-// Called once with the sink, then once more at the end of the list; only at the end, with an
-// error, when there is no default sink.
+// Called with the default sink, then once more without one to end the list; only that last
+// call comes when the server has no default sink.
 void sinkRead(pa_context *c, const pa_sink_info *sink, int, void *data)
 {
     auto &r = *static_cast<Request *>(data);
