@@ -241,37 +241,30 @@ private slots:
     }
 
     // The window waits for the sound server a short while only: one that never answers holds
-    // it up for HostSoundOutput::waitLimit, and none at all not even that long.
+    // it up for HostSoundOutput::waitLimit, none at all not even that long, and the private
+    // server answers in milliseconds.
     void soundServerThatDoesNotAnswer()
     {
 #ifndef Q_OS_UNIX
         QSKIP("the server is chosen by libpulse's PULSE_SERVER");
 #endif
         setSink(true, {"10%"});
-        QElapsedTimer waited;
-        HostSoundOutput answered;
-        waited.start();
-        answered.makeAudible();
-        qInfo("the sound server answered in %lld ms", waited.elapsed());
-        QCOMPARE(sinkState(), QStringLiteral("unmuted 30% 30%"));
-
         // Accepts the connection and never says a word.
         QLocalServer silent;
         QVERIFY(silent.listen(m_dir.filePath("silent")));
-        const QByteArray server = qgetenv("PULSE_SERVER");
-        setSink(true, {"10%"});
+        const QString server = qEnvironmentVariable("PULSE_SERVER");
         for (const QString &address :
-             {"unix:" + silent.fullServerName(), "unix:" + m_dir.filePath("none")}) {
+             {"unix:" + silent.fullServerName(), "unix:" + m_dir.filePath("none"), server}) {
             qputenv("PULSE_SERVER", address.toLocal8Bit());
             HostSoundOutput output;
+            QElapsedTimer waited;
             waited.start();
             output.makeAudible();
             const qint64 ms = waited.elapsed();
             qInfo("%s: the window went on after %lld ms", qPrintable(address), ms);
             QVERIFY2(ms < 3000, qPrintable(QString::number(ms)));
         }
-        qputenv("PULSE_SERVER", server);
-        QCOMPARE(sinkState(), QStringLiteral("muted 10% 10%"));
+        QCOMPARE(sinkState(), QStringLiteral("unmuted 30% 30%"));
     }
 
     // The machine stands still (as a sleeping laptop, or a stalled one) from a few seconds
