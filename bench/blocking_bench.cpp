@@ -9,6 +9,7 @@
 #include "main/events.h"
 #include "platform/hostfilesystem.h"
 #include "platform/hostmediaplayer.h"
+#include "platform/hostsoundoutput.h"
 #include "platform/systemclock.h"
 
 #include <QApplication>
@@ -25,10 +26,11 @@ int main(int argc, char *argv[])
     QApplication::setApplicationName(QStringLiteral("Wakewell"));
 
     const SystemClock clock;
+    HostSoundOutput soundOutput;
     const DriveTable drives = DriveTable::machine();
-    const std::unique_ptr<frmPlayer> loaded
-        = events::loadWindow({[&] { return std::make_unique<HostMediaPlayer>(drives); },
-                              [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
+    const std::unique_ptr<frmPlayer> loaded = events::loadWindow(
+        {[&] { return std::make_unique<HostMediaPlayer>(drives); },
+         [&] { return std::make_unique<HostFileSystem>(drives); }, &clock, &soundOutput});
     frmPlayer &window = *loaded;
     window.show();
 

@@ -11,6 +11,7 @@
 
 #include "fakes/fakeclock.h"
 #include "fakes/fakemediaplayer.h"
+#include "fakes/fakesoundoutput.h"
 #include "main/events.h"
 #include "platform/hostfilesystem.h"
 
@@ -86,10 +87,11 @@ int main(int argc, char *argv[])
         }
         PlayerRecord record;
         FakeClock clock;
+        FakeSoundOutput soundOutput(record);
         const DriveTable drives({{QStringLiteral("C:"), folder.path()}});
         const std::unique_ptr<frmPlayer> loaded = events::loadWindow(
             {[&] { return std::make_unique<FakeMediaPlayer>(record); },
-             [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
+             [&] { return std::make_unique<HostFileSystem>(drives); }, &clock, &soundOutput});
         frmPlayer &window = *loaded;
         window.show();
         if (window.cmbDrives->count() != 1)

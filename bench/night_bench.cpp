@@ -14,6 +14,7 @@
 #include "main/events.h"
 #include "platform/hostfilesystem.h"
 #include "platform/hostmediaplayer.h"
+#include "platform/hostsoundoutput.h"
 #include "platform/systemclock.h"
 
 #include <QApplication>
@@ -101,10 +102,11 @@ int main(int argc, char *argv[])
             fail(QStringLiteral("could not make the files"));
 
     const SystemClock clock;
+    HostSoundOutput soundOutput;
     const DriveTable drives({{QStringLiteral("C:"), songs}, {QStringLiteral("D:"), many}});
-    const std::unique_ptr<frmPlayer> loaded
-        = events::loadWindow({[&] { return std::make_unique<HostMediaPlayer>(drives); },
-                              [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
+    const std::unique_ptr<frmPlayer> loaded = events::loadWindow(
+        {[&] { return std::make_unique<HostMediaPlayer>(drives); },
+         [&] { return std::make_unique<HostFileSystem>(drives); }, &clock, &soundOutput});
     frmPlayer &window = *loaded;
     window.show();
     bench::waitMs(2000);

@@ -20,6 +20,8 @@ for set in "$@"; do
             # Qt Multimedia's GStreamer backend, its MP3 decoder, and its way to the
             # desktop's sound server (PulseAudio's client library, which PipeWire serves too)
             gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
+            # the sound server's client library, to unmute and turn up the output for an alarm
+            libpulse-dev
             # fonts, so that text has metrics even on a bare machine
             fonts-liberation fontconfig
             # cpack -G DEB: dpkg-shlibdeps finds the libraries' packages, file finds binaries

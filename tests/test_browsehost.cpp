@@ -75,7 +75,8 @@ private slots:
         const DriveTable drives({{"C:", m_dir.path()}});
         m_window = events::loadWindow(
             Platform {[drives] { return std::make_unique<HostMediaPlayer>(drives); },
-                      [drives] { return std::make_unique<HostFileSystem>(drives); }, &m_clock});
+                      [drives] { return std::make_unique<HostFileSystem>(drives); }, &m_clock,
+                      &m_soundOutput});
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
 

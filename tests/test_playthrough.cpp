@@ -4,12 +4,15 @@
 #include "fakes/windowtest.h"
 #include "platform/hostfilesystem.h"
 #include "platform/hostmediaplayer.h"
+#include "platform/hostsoundoutput.h"
 #include "platform/systemclock.h"
 
 #include <QElapsedTimer>
 #include <QFile>
+#include <QLocalServer>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QRegularExpression>
 #include <QTemporaryDir>
 
 #include <optional>
@@ -17,8 +20,8 @@
 // The whole road of an alarm on the real player, the real folders and the real clock: short
 // MP3 files added through the browser; a countdown plays them past a broken one, and the sound
 // server's sink is heard to play the first and then the third; an alarm at a time of day rings
-// after the program was frozen across its second. Runs under a private sound server
-// (wakewell_audio_test).
+// after the program was frozen across its second; a muted sink is turned up for an alarm.
+// Runs under a private sound server (wakewell_audio_test).
 class TestPlaythrough : public QObject, public WindowTest
 {
     Q_OBJECT
@@ -33,6 +36,7 @@ class TestPlaythrough : public QObject, public WindowTest
 
     QTemporaryDir m_dir;
     SystemClock m_systemClock;
+    HostSoundOutput m_hostOutput;
     QList<Sample> m_samples;
     QElapsedTimer m_elapsed;
 
@@ -80,11 +84,37 @@ class TestPlaythrough : public QObject, public WindowTest
             [drives] { return std::make_unique<HostMediaPlayer>(drives); },
             [drives] { return std::make_unique<HostFileSystem>(drives); },
             &m_systemClock,
+            &m_hostOutput,
         };
         m_window = events::loadWindow(std::move(platform));
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         QVERIFY(m_window->mpPlayer().HasAudioOutput());
+    }
+
+    // The sound server's sink, through its own command: "muted 10% 5%", "unmuted 30% 15%".
+    static QString pactl(const QStringList &arguments)
+    {
+        QProcess p;
+        p.start(QStringLiteral("pactl"), arguments);
+        if (!p.waitForFinished(10000) || p.exitCode() != 0)
+            return QStringLiteral("pactl failed: ") + p.readAllStandardError();
+        return QString::fromUtf8(p.readAllStandardOutput());
+    }
+    static QString sinkState()
+    {
+        QString state = pactl({"get-sink-mute", "test_sink"}).contains(QStringLiteral("yes"))
+            ? QStringLiteral("muted")
+            : QStringLiteral("unmuted");
+        const QRegularExpression percent(QStringLiteral("(\\d+)%"));
+        for (const auto &match : percent.globalMatch(pactl({"get-sink-volume", "test_sink"})))
+            state += u' ' + match.captured(0);
+        return state;
+    }
+    static void setSink(bool muted, const QStringList &volumes)
+    {
+        QVERIFY(pactl({"set-sink-mute", "test_sink", muted ? "1" : "0"}).isEmpty());
+        QVERIFY(pactl(QStringList {"set-sink-volume", "test_sink"} + volumes).isEmpty());
     }
 
 private slots:
@@ -94,7 +124,13 @@ private slots:
         QVERIFY(QDir(m_dir.path()).mkpath("Music"));
         m_samples.clear();
     }
-    void cleanup() { m_window.reset(); }
+    void cleanup()
+    {
+        m_window.reset();
+#ifdef Q_OS_UNIX
+        setSink(false, {"100%"});
+#endif
+    }
 
     void countdownPlaysPastABrokenSong()
     {
@@ -145,6 +181,90 @@ private slots:
         qInfo("gap a.mp3 ended -> b.mp3 opened: %lld ms", bShown - aEnded);
         qInfo("gap b.mp3 failed -> c.mp3 opened: %lld ms", seen("c.mp3") - bFailed);
         qInfo("silence a.mp3 ended -> c.mp3 playing: %lld ms", cPlays - aEnded);
+    }
+
+    // A countdown unmutes the sink and turns a quiet one up before it opens its first song, the
+    // loudest channel to 30% and the other in proportion, and leaves a louder one as it was; the
+    // song is heard. Play pressed by hand leaves the sink alone.
+    void alarmTurnsUpTheSink_data()
+    {
+        QTest::addColumn<bool>("byHand");
+        QTest::addColumn<QStringList>("volumes");
+        QTest::addColumn<QString>("atOpen");
+        QTest::newRow("countdown, muted at 10% and 5%")
+            << false << QStringList {"10%", "5%"} << "unmuted 30% 15%";
+        QTest::newRow("countdown, muted at 50%")
+            << false << QStringList {"50%"} << "unmuted 50% 50%";
+        QTest::newRow("Play by hand, muted at 10%")
+            << true << QStringList {"10%"} << "muted 10% 10%";
+    }
+    void alarmTurnsUpTheSink()
+    {
+        QFETCH(bool, byHand);
+        QFETCH(QStringList, volumes);
+        QFETCH(QString, atOpen);
+#ifndef Q_OS_UNIX
+        // Wine 8's endpoint volume never reaches the sound server: it keeps the mute in the
+        // object and has no scalar volume (E_NOTIMPL).
+        QSKIP("the sink is read back with pactl, which a Windows program cannot start");
+#endif
+        setSink(true, volumes);
+        makeSong("a.mp3", "440hz-1s.mp3");
+        openWindow();
+        addToPlaylist("C:\\Music", {"a.mp3"});
+        // Read while the window shows the song it has just opened, before it sounds.
+        QString shownAtOpen;
+        connect(m_window->txtSong, &QLineEdit::textChanged, this,
+                [&] { shownAtOpen = sinkState(); });
+        audio::Recording heard;
+        if (byHand) {
+            QTest::mouseClick(m_window->cmdPlay, Qt::LeftButton);
+        } else {
+            QTest::mouseClick(m_window->Option2, Qt::LeftButton);
+            QTest::keyClick(m_window->Text5, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(m_window->Text5, "1");
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(!shownAtOpen.isEmpty(), 5000);
+        QCOMPARE(shownAtOpen, atOpen);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->mpPlayer().PlayState() == MediaPlayer::Playing, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(m_window->mpPlayer().PlayState() == MediaPlayer::Stopped, 5000);
+        QCOMPARE(sinkState(), atOpen);
+        // The server's volume is cubic: a full-scale tone at the player's -6 dB through a sink
+        // at 30% and 15%, recorded in one channel, peaks at about 0.005; a muted sink plays
+        // silence.
+        const double peak = heard.peak();
+        qInfo("peak heard %.4f", peak);
+        if (atOpen.startsWith(QStringLiteral("muted")))
+            QVERIFY2(peak < 0.0005, qPrintable(QString::number(peak)));
+        else
+            QVERIFY2(peak > 0.002, qPrintable(QString::number(peak)));
+    }
+
+    // The window waits for the sound server a short while only: one that never answers holds
+    // it up for HostSoundOutput::waitLimit, none at all not even that long, and the private
+    // server answers in milliseconds.
+    void soundServerThatDoesNotAnswer()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("the server is chosen by libpulse's PULSE_SERVER");
+#endif
+        setSink(true, {"10%"});
+        // Accepts the connection and never says a word.
+        QLocalServer silent;
+        QVERIFY(silent.listen(m_dir.filePath("silent")));
+        const QString server = qEnvironmentVariable("PULSE_SERVER");
+        for (const QString &address :
+             {"unix:" + silent.fullServerName(), "unix:" + m_dir.filePath("none"), server}) {
+            qputenv("PULSE_SERVER", address.toLocal8Bit());
+            HostSoundOutput output;
+            QElapsedTimer waited;
+            waited.start();
+            output.makeAudible();
+            const qint64 ms = waited.elapsed();
+            qInfo("%s: the window went on after %lld ms", qPrintable(address), ms);
+            QVERIFY2(ms < 3000, qPrintable(QString::number(ms)));
+        }
+        QCOMPARE(sinkState(), QStringLiteral("unmuted 30% 30%"));
     }
 
     // The machine stands still (as a sleeping laptop, or a stalled one) from a few seconds

@@ -35,8 +35,9 @@ bool alarmIsSet(const frmPlayer &f);
 // Starts the playlist from its first song, or resumes a paused song. False when nothing
 // was started because the playlist is empty.
 bool StartAlarmPlayback(frmPlayer &f);
-// An alarm falls due: StartAlarmPlayback, and when it started the playlist the window says
-// so with alarmStartedPlaylist().
+// An alarm falls due: the sound output is made audible when there is a song to start, then
+// StartAlarmPlayback, and when it started the playlist the window says so with
+// alarmStartedPlaylist().
 bool soundAlarm(frmPlayer &f);
 // Shows playlist entry intSong in txtSong and in the title.
 void ShowCurrentSong(frmPlayer &f);

@@ -23,6 +23,10 @@ bool alarms::StartAlarmPlayback(frmPlayer &f)
 
 bool alarms::soundAlarm(frmPlayer &f)
 {
+    // A muted or quiet output would make a silent alarm that looks like a ringing one; with
+    // nothing to play, the output is left alone.
+    if (f.mpPlayer().PlayState() == MediaPlayer::Paused || f.colPlaylist().Count() > 0)
+        f.soundOutput().makeAudible();
     if (!StartAlarmPlayback(f))
         return false;
     emit f.alarmStartedPlaylist();

@@ -84,6 +84,7 @@ public:
     void releaseComponents();
 
     const Clock &clock() const { return *m_platform.clock; }
+    SoundOutput &soundOutput() const { return *m_platform.soundOutput; }
 
     // Sets the enabled state of cmdAdd, cmdRemove and cmdClear, in that order.
     void EnablePlaylistButtons(bool enabled);

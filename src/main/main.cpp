@@ -2,6 +2,7 @@
 #include "main/events.h"
 #include "platform/hostfilesystem.h"
 #include "platform/hostmediaplayer.h"
+#include "platform/hostsoundoutput.h"
 #include "platform/systemclock.h"
 
 #ifdef Q_OS_WIN
@@ -39,10 +40,11 @@ int main(int argc, char *argv[])
     QGuiApplication::setDesktopFileName(QStringLiteral("io.github.wakewell.Wakewell"));
 
     const SystemClock clock;
+    HostSoundOutput soundOutput;
     const DriveTable drives = DriveTable::machine();
-    const std::unique_ptr<frmPlayer> window
-        = events::loadWindow({[&] { return std::make_unique<HostMediaPlayer>(drives); },
-                              [&] { return std::make_unique<HostFileSystem>(drives); }, &clock});
+    const std::unique_ptr<frmPlayer> window = events::loadWindow(
+        {[&] { return std::make_unique<HostMediaPlayer>(drives); },
+         [&] { return std::make_unique<HostFileSystem>(drives); }, &clock, &soundOutput});
     // The desktop's side (its buses, the sound outputs) starts once the window is seen; it
     // reads the window, so it is declared after it and ends before it.
 #ifdef Q_OS_WIN

@@ -38,7 +38,7 @@ for file in usr/bin/wakewell usr/share/applications/$id.desktop \
     grep -q " \./$file\$" <<<"$contents" || fail "the package lacks $file"
 done
 depends=$(dpkg-deb --field "$deb" Depends)
-for package in libqt6widgets6 libqt6multimedia6 gstreamer1.0-plugins-good fonts-liberation; do
+for package in libqt6widgets6 libqt6multimedia6 libpulse0 gstreamer1.0-plugins-good fonts-liberation; do
     grep -Eq "(^|, )$package( |,|\$)" <<<"$depends" || fail "the package does not depend on $package"
 done
 # The newest entries of the changelog and of the metadata name the version being packaged.

@@ -52,6 +52,7 @@ void WindowTest::start()
             return std::make_unique<ForwardingFileSystem>(m_fs);
         },
         &m_clock,
+        &m_soundOutput,
     };
     m_window = events::loadWindow(std::move(platform));
     const QSignalSpy onScreen(m_window.get(), &frmPlayer::shownOnScreen);

@@ -4,6 +4,7 @@
 #include "fakes/fakeclock.h"
 #include "fakes/fakefilesystem.h"
 #include "fakes/fakemediaplayer.h"
+#include "fakes/fakesoundoutput.h"
 #include "main/events.h"
 #include "platform/hostfilesystem.h"
 
@@ -71,6 +72,8 @@ public:
     // The drives and folders the window sees; a test may change them at any time.
     FakeFileSystem m_fs;
     PlayerRecord m_record;
+    // Its requests go among the player's calls.
+    FakeSoundOutput m_soundOutput {m_record};
     FakeClock m_clock;
     std::unique_ptr<frmPlayer> m_window;
     // Set before start() to give the window this player in place of the fake.

@@ -1,0 +1,19 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+// The machine's default sound output, as an alarm needs it: heard.
+class SoundOutput
+{
+public:
+    // The loudness that an alarm brings a quieter output up to: the sound server's own
+    // percentage, as its volume controls show it.
+    static constexpr double audibleShare = 0.30;
+
+    virtual ~SoundOutput() = default;
+    // Unmutes the default output, and raises it to audibleShare where its loudest channel is
+    // lower, keeping the balance of its channels; a louder output is left as it is, and
+    // nothing is restored afterwards. Returns within a short, bounded time whatever the sound
+    // server does, having made the change when the server answers in that time; without a
+    // sound server nothing happens. Never fails.
+    virtual void makeAudible() = 0;
+};
