@@ -80,8 +80,6 @@ qint64 msUntilPlaying(frmPlayer &window, const QDateTime &alarmSecond)
 
 int main(int argc, char *argv[])
 {
-    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
-        qputenv("QT_MEDIA_BACKEND", "gstreamer");
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Wakewell"));
     const int idleS = argc > 1 ? std::max(1, std::atoi(argv[1])) : 60;

@@ -13,7 +13,6 @@ cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build "$dir" --target wakewell barewindow windowstart blocking_bench night_bench browse_bench \
     >/dev/null
 log=$(mktemp "${TMPDIR:-/tmp}/wakewell-bench.XXXXXX.log")
-export QT_MEDIA_BACKEND=gstreamer
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | xargs)"
 echo
