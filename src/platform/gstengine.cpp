@@ -74,11 +74,10 @@ void GstEngine::setNewsHandler(std::function<void()> news)
         gst_bus_set_sync_handler(m_bus, m_news ? tellNews : nullptr, &m_news, nullptr);
 }
 
-void GstEngine::stopPipeline()
+void GstEngine::stopPipeline(bool wholly)
 {
-    // READY stops the streaming threads before it returns, and keeps the way to the sound
-    // server open for the next song.
-    gst_element_set_state(m_playbin, GST_STATE_READY);
+    // READY and NULL stop the streaming threads before they return.
+    gst_element_set_state(m_playbin, wholly ? GST_STATE_NULL : GST_STATE_READY);
     gst_bus_set_flushing(m_bus, TRUE);
     gst_bus_set_flushing(m_bus, FALSE);
 }
@@ -199,5 +198,6 @@ void GstEngine::finish(Status status)
 {
     m_status = status;
     m_startMs = 0;
-    stopPipeline();
+    // A pipeline that failed is taken down wholly: at READY, the next song failed as well.
+    stopPipeline(status == Status::Failed);
 }

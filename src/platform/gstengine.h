@@ -35,8 +35,9 @@ public:
     qint64 positionMs() const override { return m_positionMs; }
 
 private:
-    // Stops what plays and forgets every message it left.
-    void stopPipeline();
+    // Stops what plays and forgets every message it left: at READY, which keeps the way to
+    // the sound server open for the next song, or wholly, at NULL.
+    void stopPipeline(bool wholly = false);
     void take(GstMessage *message);
     // The song has ended or failed: its stream on the sound server goes.
     void finish(Status status);

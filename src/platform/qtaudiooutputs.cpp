@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/audiooutputs.h"
 
+#include <QAudioDevice>
 #include <QMediaDevices>
 
 struct AudioOutputs::Private
