@@ -19,8 +19,8 @@ for set in "$@"; do
             qt6-base-dev qt6-qpa-plugins libgl-dev
             # GStreamer, which plays the songs and the tone: its library, its playbin, its MP3
             # decoder, and its way to the desktop's sound server (PulseAudio's client library,
-            # which PipeWire serves too)
-            libgstreamer1.0-dev
+            # which PipeWire serves too; Wakewell asks it for the outputs)
+            libgstreamer1.0-dev libpulse-dev
             gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
             # fonts, so that text has metrics even on a bare machine
             fonts-liberation fontconfig

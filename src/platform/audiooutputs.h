@@ -5,9 +5,9 @@
 
 #include <memory>
 
-// The machine's audio outputs as its sound system lists them (GStreamer's device monitor on
-// Linux, Qt Multimedia on Windows): whether there is any, and a signal when they change. One
-// for the process, made on first use from the window's thread and used there.
+// The machine's audio outputs as its sound system lists them (the sound server on Linux, Qt
+// Multimedia on Windows): whether there is any, and a signal when they change. One for the
+// process, made on first use from the window's thread and used there.
 class AudioOutputs : public QObject
 {
     Q_OBJECT
