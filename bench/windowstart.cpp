@@ -3,8 +3,9 @@
 // they meet: the time from the spawn to its window on screen (mapped, with the given title),
 // the processor time it had used by then (all its threads; unlike the time, it does not grow
 // when the machine is busy with other work), and the program's resident memory once it has
-// stood idle for a while. Then ends it. Prints "<milliseconds> <processor ms> <kB>". Not a
-// test: nothing here fails but the measurement itself.
+// stood idle for a while, with the processor time it used in the second half of that while.
+// Then ends it. Prints "<milliseconds> <processor ms> <kB> <idle processor ms>". Not a test:
+// nothing here fails but the measurement itself.
 //
 //   windowstart <title> <idle seconds> <program> [arguments...]
 
@@ -101,7 +102,11 @@ int main(int argc, char *argv[])
             cpuMs = processorMs(pid);
         }
     }
-    std::this_thread::sleep_for(std::chrono::seconds(idleSeconds));
+    const auto half = std::chrono::milliseconds(idleSeconds * 500);
+    std::this_thread::sleep_for(half);
+    const double idleFrom = processorMs(pid);
+    std::this_thread::sleep_for(half);
+    const double idleCpuMs = processorMs(pid) - idleFrom;
     const long kb = residentKb(pid);
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
@@ -110,6 +115,6 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "windowstart: no window titled \"%s\" appeared\n", title);
         return 1;
     }
-    std::printf("%.0f %.0f %ld\n", shownMs, cpuMs, kb);
+    std::printf("%.0f %.0f %ld %.1f\n", shownMs, cpuMs, kb, idleCpuMs);
     return 0;
 }

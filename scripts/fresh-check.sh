@@ -135,7 +135,11 @@ install_package() {
     in_root 'cmake -S . -B build -G Ninja -DCMAKE_BUILD_TYPE=Release -DBUILD_TESTING=OFF
         cmake --build build
         (cd build && cpack -G DEB)
-        apt-get install -y ./build/wakewell_*.deb'
+        apt-get install -y ./build/wakewell_*.deb
+        echo "Depends: $(dpkg-query -W -f="\${Depends}" wakewell)"
+        # GStreamer plays the songs: no Qt Multimedia, nor the Qt Network that it brings.
+        ! dpkg-query -W -f="\${Depends}" wakewell | grep -E "libqt6(multimedia|network)6" || exit 1
+        ! ldd /usr/bin/wakewell | grep -E "libQt6(Multimedia|Network)" || exit 1'
 }
 
 start_installed() {

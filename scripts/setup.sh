@@ -16,9 +16,11 @@ for set in "$@"; do
     run)
         packages+=(
             build-essential cmake ninja-build pkg-config
-            qt6-base-dev qt6-multimedia-dev qt6-qpa-plugins libgl-dev
-            # Qt Multimedia's GStreamer backend, its MP3 decoder, and its way to the
-            # desktop's sound server (PulseAudio's client library, which PipeWire serves too)
+            qt6-base-dev qt6-qpa-plugins libgl-dev
+            # GStreamer, which plays the songs and the tone: its library, its playbin, its MP3
+            # decoder, and its way to the desktop's sound server (PulseAudio's client library,
+            # which PipeWire serves too; Wakewell asks it for the outputs)
+            libgstreamer1.0-dev libpulse-dev
             gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
             # the sound server's client library, to unmute and turn up the output for an alarm
             libpulse-dev
@@ -31,6 +33,8 @@ for set in "$@"; do
         packages+=(
             # real MP3 files, a private sound server, a real X server (xauth for xvfb-run)
             sox lame pulseaudio pulseaudio-utils
+            # gst-launch-1.0: GStreamer's playbin alone, the yardstick of the songs heard whole
+            gstreamer1.0-tools
             xvfb xauth xdotool x11-utils imagemagick libx11-dev tesseract-ocr
             # a private D-Bus; playerctl and dbus-launch to try the media keys by hand
             dbus dbus-x11 playerctl

@@ -3,6 +3,7 @@
 
 #include "alarm/alarm.h"
 #include "main/frmplayer.h"
+#include "platform/audiooutputs.h"
 
 #include <QEvent>
 
@@ -17,7 +18,8 @@ AlarmWatch::AlarmWatch(frmPlayer &f, KeepAwake &keepAwake, std::unique_ptr<ToneP
     connect(m_f.Option2, &QRadioButton::toggled, this, &AlarmWatch::alarmSettingChanged);
     connect(m_f.Text2, &QLineEdit::textChanged, this, &AlarmWatch::alarmSettingChanged);
     connect(&m_f, &frmPlayer::handlerEnded, this, &AlarmWatch::alarmSettingChanged);
-    connect(&m_devices, &QMediaDevices::audioOutputsChanged, &m_guard,
+    // Tells the guard when the machine's audio outputs change.
+    connect(&AudioOutputs::machine(), &AudioOutputs::changed, &m_guard,
             &SilenceGuard::audioOutputsChanged);
     m_f.installEventFilter(this);
     alarmSettingChanged();

@@ -4,7 +4,6 @@
 #include "desktop/keepawake.h"
 #include "desktop/silenceguard.h"
 
-#include <QMediaDevices>
 #include <QObject>
 
 #include <memory>
@@ -40,7 +39,5 @@ private:
     frmPlayer &m_f;
     KeepAwake &m_keepAwake;
     SilenceGuard m_guard;
-    // Tells the guard when the machine's audio outputs change.
-    QMediaDevices m_devices;
     bool m_closed = false;
 };

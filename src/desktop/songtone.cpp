@@ -83,11 +83,7 @@ void SongTone::stop()
 
 bool SongTone::writeFile()
 {
-    QAudioFormat format;
-    format.setSampleRate(sampleRate);
-    format.setChannelCount(1);
-    format.setSampleFormat(QAudioFormat::Int16);
-    const QByteArray second = SynthesisedTone::oneSecond(format);
+    const QByteArray second = synthesisedtone::oneSecond(sampleRate);
     // Closed once written: Windows lets no player read a file that is open for writing, and
     // a QTemporaryFile stays open until it goes.
     m_folder.emplace(QDir::tempPath() + QStringLiteral("/wakewell-tone-XXXXXX"));

@@ -12,9 +12,9 @@
 #include <optional>
 
 // The alarm tone played as a song by a media player of its own: its samples written once into
-// a WAV file of some seconds, played again each time it ends. Windows sounds the tone so: Qt
-// 6.4's audio sink cannot open Wine's sound output, where the Windows build is tried, while
-// the player that plays the songs can; it plays a WAV file on any Windows.
+// a WAV file of some seconds, played again each time it ends. So the tone takes the way that
+// the songs take to the sound output, on Linux as on Windows (where Qt 6.4's audio sink cannot
+// open Wine's sound output, on which the Windows build is tried), and needs nothing more.
 class SongTone final : public TonePlayer
 {
 public:

@@ -5,13 +5,13 @@
 #include "platform/hostsoundoutput.h"
 #include "platform/systemclock.h"
 
+#include "desktop/songtone.h"
+
 #ifdef Q_OS_WIN
 #include "desktop/alarmwatch.h"
 #include "desktop/executionstate.h"
-#include "desktop/songtone.h"
 #else
 #include "desktop/desktopintegration.h"
-#include "desktop/synthesisedtone.h"
 #endif
 
 #include <QApplication>
@@ -23,10 +23,6 @@ int main(int argc, char *argv[])
     // GDI engine draws no text in a line edit under Wine, where the Windows build is tried.
     if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM"))
         qputenv("QT_QPA_PLATFORM", "windows:fontengine=directwrite");
-#else
-    // Qt 6.4's ffmpeg backend crashes without an audio device; GStreamer does not.
-    if (qEnvironmentVariableIsEmpty("QT_MEDIA_BACKEND"))
-        qputenv("QT_MEDIA_BACKEND", "gstreamer");
 #endif
     QApplication app(argc, argv);
 #ifdef Q_OS_WIN
@@ -55,13 +51,12 @@ int main(int argc, char *argv[])
     std::unique_ptr<DesktopIntegration> desktop;
 #endif
     QObject::connect(window.get(), &frmPlayer::shownOnScreen, window.get(), [&] {
+        auto tone = std::make_unique<SongTone>(std::make_unique<HostMediaPlayer>(drives), drives);
 #ifdef Q_OS_WIN
-        desktop = std::make_unique<AlarmWatch>(
-            *window, keepAwake,
-            std::make_unique<SongTone>(std::make_unique<HostMediaPlayer>(drives), drives));
+        desktop = std::make_unique<AlarmWatch>(*window, keepAwake, std::move(tone));
 #else
         desktop = std::make_unique<DesktopIntegration>(*window, BusAddresses::fromEnvironment(),
-                                                       drives, std::make_unique<SynthesisedTone>());
+                                                       drives, std::move(tone));
 #endif
     });
     window->show();

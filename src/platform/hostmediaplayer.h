@@ -6,18 +6,17 @@
 #ifdef Q_OS_WIN
 #include "platform/mfengine.h"
 #else
-#include "platform/qtengine.h"
+#include "platform/gstengine.h"
 #endif
 
-// The machine's own media player: Media Foundation on Windows, Qt Multimedia over GStreamer
-// on Linux.
+// The machine's own media player: Media Foundation on Windows, GStreamer on Linux.
 class HostMediaPlayer final : public ThreadedPlayer
 {
 public:
 #ifdef Q_OS_WIN
     using Engine = MfEngine;
 #else
-    using Engine = QtEngine;
+    using Engine = GstEngine;
 #endif
 
     explicit HostMediaPlayer(DriveTable drives)

@@ -3,6 +3,8 @@
 
 #include <QString>
 
+#include <functional>
+
 // A sound system's own player of one song at a time, under ThreadedPlayer: made, called and
 // destroyed on the player's thread only. It keeps no rules of its own: ThreadedPlayer decides
 // what to load, when to load a song again and when to give it up.
@@ -25,6 +27,10 @@ public:
     // The level the sound system has now, as it reads it back; -1 while it has none.
     virtual float appliedLevel() const = 0;
 
+    // The sound system's engines that can say when they have news call this, from any of
+    // their threads, until they are destroyed: the player then calls update() at once
+    // instead of at its next look.
+    virtual void setNewsHandler(std::function<void()>) { }
     // Takes in what the sound system has said since the last call; status() and positionMs()
     // tell what it said.
     virtual void update() = 0;

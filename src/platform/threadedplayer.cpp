@@ -1,11 +1,11 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/threadedplayer.h"
 
-#include <QAudioDevice>
+#include "platform/audiooutputs.h"
+
 #include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFileInfo>
-#include <QMediaDevices>
 #include <QScopeGuard>
 #include <QThread>
 #include <QTimer>
@@ -131,6 +131,8 @@ private:
         if (!m_engine) {
             m_engine = m_makeEngine();
             m_engine->setLevel(m_level);
+            m_engine->setNewsHandler(
+                [this] { QMetaObject::invokeMethod(this, &Worker::update, Qt::QueuedConnection); });
         }
         m_engine->load(m_path, positionMs, m_paused);
         applied = m_engine->appliedLevel();
@@ -148,6 +150,8 @@ private:
 
     void update()
     {
+        if (!m_engine)
+            return;
         const auto busy = markBusy();
         m_engine->update();
         applied = m_engine->appliedLevel();
@@ -417,7 +421,7 @@ void ThreadedPlayer::SetVolume(int volume)
 
 bool ThreadedPlayer::HasAudioOutput() const
 {
-    return !QMediaDevices::audioOutputs().isEmpty();
+    return AudioOutputs::machine().any();
 }
 
 int ThreadedPlayer::SongsPlayed() const

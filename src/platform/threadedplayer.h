@@ -14,8 +14,6 @@ struct PlayerLimits
 {
     int openingMs = 8000;
     int stallMs = 5000;
-    // Well above the second that Qt's GStreamer player can block after a file it could not
-    // decode.
     int stuckMs = 4000;
 };
 
@@ -34,9 +32,8 @@ struct PlayerLimits
 // - A song whose position stands still for Limits::stallMs while it plays is loaded again
 //   and goes on from where it stood.
 // - A thread that has been busy with one call for Limits::stuckMs is stuck in the sound
-//   system (Qt 6.4's GStreamer player can deadlock in setSource(), seen once in about two
-//   thousand song loads): it is left behind, and a new thread with a new engine carries out
-//   what is wanted now.
+//   system (Debian 12's PulseAudio client library can hang a pipeline that calls it): it is
+//   left behind, and a new thread with a new engine carries out what is wanted now.
 class ThreadedPlayer : public MediaPlayer
 {
 public:

@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # SPDX-License-Identifier: GPL-3.0-or-later
-# Makes the MP3 files that the tests play: tones of a second or two, synthesised by sox and
+# Makes the MP3 files that the tests play: tones of a second to twenty, synthesised by sox and
 # encoded by lame, named by pitch and length, into the folder given.
 #
 #   tests/audio/make-songs.sh FOLDER
@@ -27,3 +27,4 @@ song 440hz-2s.mp3 1 2 440
 song 440hz-1.5s-stereo.mp3 2 1.5 440
 song 660hz-1.5s-stereo.mp3 2 1.5 660
 song 440hz-20s.mp3 1 20 440
+for hz in 440 660 880; do song ${hz}hz-10s.mp3 1 10 $hz; done

@@ -64,13 +64,13 @@ double audio::Recording::usualLevel(qsizetype from)
     return levels[levels.size() / 2];
 }
 
-QList<int> audio::Recording::pitches()
+QList<audio::Recording::Sound> audio::Recording::sounds(qsizetype from)
 {
     const QList<double> &all = samples();
-    QList<int> heard;
+    QList<Sound> heard;
     int pitch = 0; // of the stretches in a row so far, 0 while silent
     int stretches = 0;
-    for (qsizetype at = 0; at + stretchSamples <= all.size(); at += stretchSamples) {
+    for (qsizetype at = from; at + stretchSamples <= all.size(); at += stretchSamples) {
         int crossings = 0;
         double most = 0;
         for (qsizetype i = at; i < at + stretchSamples; ++i) {
@@ -88,7 +88,17 @@ QList<int> audio::Recording::pitches()
         }
         // Two stretches in a row: a click is no song.
         if (pitch > 0 && stretches == 2)
-            heard << pitch;
+            heard << Sound {pitch, 0};
+        if (pitch > 0 && stretches >= 2)
+            heard.last().seconds = double(stretches) * stretchSamples / samplesPerSecond;
     }
+    return heard;
+}
+
+QList<int> audio::Recording::pitches()
+{
+    QList<int> heard;
+    for (const Sound &sound : sounds())
+        heard << sound.hz;
     return heard;
 }

@@ -31,8 +31,16 @@ public:
     // the loudest samples of its sounding stretches, so that a moment at another level (a
     // volume applied late) does not count. 0 when nothing sounded.
     double usualLevel(qsizetype from);
-    // The pitches heard, in hertz, in order: one for each stretch of a tenth of a second or
-    // more that sounded at one pitch.
+    // A stretch of a tenth of a second or more that sounded at one pitch, in hertz, and how
+    // long it sounded.
+    struct Sound
+    {
+        int hz;
+        double seconds;
+    };
+    // The sounds heard from the given sample on, in order.
+    QList<Sound> sounds(qsizetype from = 0);
+    // Their pitches alone.
     QList<int> pitches();
 
 private:

@@ -38,9 +38,15 @@ for file in usr/bin/wakewell usr/share/applications/$id.desktop \
     grep -q " \./$file\$" <<<"$contents" || fail "the package lacks $file"
 done
 depends=$(dpkg-deb --field "$deb" Depends)
-for package in libqt6widgets6 libqt6multimedia6 libpulse0 gstreamer1.0-plugins-good fonts-liberation; do
+for package in libqt6widgets6 libgstreamer1.0-0 libpulse0 gstreamer1.0-plugins-good \
+    gstreamer1.0-pulseaudio fonts-liberation; do
     grep -Eq "(^|, )$package( |,|\$)" <<<"$depends" || fail "the package does not depend on $package"
 done
+# GStreamer plays the songs: Qt Multimedia, and the Qt Network that it brings, stay out.
+! grep -Eq "(^|, )libqt6(multimedia|network)6" <<<"$depends" \
+    || fail "the package depends on Qt Multimedia or Qt Network: $depends"
+! ldd "$prefix/bin/wakewell" | grep -E 'libQt6(Multimedia|Network)' \
+    || fail "the installed program links Qt Multimedia or Qt Network"
 # The newest entries of the changelog and of the metadata name the version being packaged.
 version=$(dpkg-deb --field "$deb" Version)
 changelog=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/wakewell/changelog.gz | zcat)

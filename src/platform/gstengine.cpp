@@ -1,0 +1,203 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#include "platform/gstengine.h"
+
+#include "platform/gstreamer.h"
+
+#include <QFile>
+
+#include <gst/gst.h>
+
+#include <utility>
+
+namespace {
+
+// playbin's flags (GstPlayFlags, which its plugin does not export): the audio only, its
+// level applied by playbin's own volume element.
+constexpr guint playAudio = 0x2;
+constexpr guint playSoftVolume = 0x10;
+
+// The messages that change what the engine reports; only these wake the player's thread.
+bool isNews(GstMessage *message)
+{
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_EOS:
+    case GST_MESSAGE_ERROR:
+    case GST_MESSAGE_ASYNC_DONE:
+    case GST_MESSAGE_STATE_CHANGED:
+        return true;
+    default:
+        return false;
+    }
+}
+
+GstBusSyncReply tellNews(GstBus *, GstMessage *message, gpointer news)
+{
+    if (isNews(message))
+        (*static_cast<std::function<void()> *>(news))();
+    return GST_BUS_PASS;
+}
+
+} // namespace
+
+GstEngine::GstEngine()
+{
+    if (!gstreamer::start())
+        return;
+    m_playbin = gst_element_factory_make("playbin", nullptr);
+    if (!m_playbin) {
+        qWarning("GStreamer has no playbin (gstreamer1.0-plugins-base): no song can play");
+        return;
+    }
+    gst_object_ref_sink(m_playbin);
+    g_object_set(m_playbin, "flags", playAudio | playSoftVolume, nullptr);
+    // PulseAudio's sink, on the server's default output (PipeWire serves it too); playbin's
+    // own choice where there is none.
+    if (GstElement *sink = gst_element_factory_make("pulsesink", nullptr))
+        g_object_set(m_playbin, "audio-sink", sink, nullptr);
+    m_bus = gst_element_get_bus(m_playbin);
+}
+
+GstEngine::~GstEngine()
+{
+    if (!m_playbin)
+        return;
+    gst_element_set_state(m_playbin, GST_STATE_NULL);
+    gst_bus_set_sync_handler(m_bus, nullptr, nullptr, nullptr);
+    gst_object_unref(m_bus);
+    gst_object_unref(m_playbin);
+}
+
+void GstEngine::setNewsHandler(std::function<void()> news)
+{
+    m_news = std::move(news);
+    if (m_bus)
+        gst_bus_set_sync_handler(m_bus, m_news ? tellNews : nullptr, &m_news, nullptr);
+}
+
+void GstEngine::stopPipeline(bool wholly)
+{
+    // READY and NULL stop the streaming threads before they return.
+    gst_element_set_state(m_playbin, wholly ? GST_STATE_NULL : GST_STATE_READY);
+    gst_bus_set_flushing(m_bus, TRUE);
+    gst_bus_set_flushing(m_bus, FALSE);
+}
+
+void GstEngine::load(const QString &hostPath, qint64 positionMs, bool paused)
+{
+    if (!m_playbin) {
+        m_status = Status::Failed;
+        return;
+    }
+    stopPipeline();
+    gchar *uri = gst_filename_to_uri(QFile::encodeName(hostPath).constData(), nullptr);
+    g_object_set(m_playbin, "uri", uri, nullptr);
+    g_free(uri);
+    m_status = Status::Opening;
+    m_paused = paused;
+    m_startMs = positionMs;
+    m_positionMs = positionMs;
+    // A song that starts further on is held until it has opened, then moved there.
+    const GstState target = paused || positionMs > 0 ? GST_STATE_PAUSED : GST_STATE_PLAYING;
+    if (gst_element_set_state(m_playbin, target) == GST_STATE_CHANGE_FAILURE)
+        finish(Status::Failed);
+}
+
+void GstEngine::unload()
+{
+    if (m_playbin)
+        stopPipeline();
+    m_status = Status::Empty;
+    m_positionMs = 0;
+}
+
+void GstEngine::setPaused(bool paused)
+{
+    m_paused = paused;
+    if (m_status != Status::Opening && m_status != Status::Playing && m_status != Status::Paused)
+        return;
+    if (m_status != Status::Opening)
+        m_status = paused ? Status::Paused : Status::Playing;
+    if (m_startMs == 0)
+        gst_element_set_state(m_playbin, paused ? GST_STATE_PAUSED : GST_STATE_PLAYING);
+}
+
+void GstEngine::setLevel(float level)
+{
+    if (m_playbin)
+        g_object_set(m_playbin, "volume", gdouble(level), nullptr);
+}
+
+float GstEngine::appliedLevel() const
+{
+    if (!m_playbin)
+        return -1.0f;
+    gdouble level = -1;
+    g_object_get(m_playbin, "volume", &level, nullptr);
+    return float(level);
+}
+
+void GstEngine::update()
+{
+    if (!m_playbin)
+        return;
+    while (GstMessage *message = gst_bus_pop(m_bus)) {
+        take(message);
+        gst_message_unref(message);
+    }
+    gint64 at = 0;
+    if ((m_status == Status::Playing || m_status == Status::Paused)
+        && gst_element_query_position(m_playbin, GST_FORMAT_TIME, &at) && at >= 0)
+        m_positionMs = at / GST_MSECOND;
+}
+
+void GstEngine::take(GstMessage *message)
+{
+    switch (GST_MESSAGE_TYPE(message)) {
+    case GST_MESSAGE_EOS:
+        finish(Status::Ended);
+        break;
+    case GST_MESSAGE_ERROR: {
+        GError *error = nullptr;
+        gst_message_parse_error(message, &error, nullptr);
+        qWarning("the song cannot be played: %s", error ? error->message : "no reason given");
+        g_clear_error(&error);
+        finish(Status::Failed);
+        break;
+    }
+    case GST_MESSAGE_ASYNC_DONE:
+        // Opened: a song loaded to start further on goes there now.
+        if (m_status == Status::Opening && m_startMs > 0) {
+            gst_element_seek_simple(m_playbin, GST_FORMAT_TIME,
+                                    GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT),
+                                    std::exchange(m_startMs, 0) * GST_MSECOND);
+            if (m_paused)
+                m_status = Status::Paused;
+            else
+                gst_element_set_state(m_playbin, GST_STATE_PLAYING);
+        }
+        break;
+    case GST_MESSAGE_STATE_CHANGED: {
+        // Only the pipeline's own state, and only while the song opens: after that the
+        // engine's status follows the commands, not the steps of their way.
+        if (GST_MESSAGE_SRC(message) != GST_OBJECT(m_playbin) || m_status != Status::Opening)
+            break;
+        GstState state = GST_STATE_VOID_PENDING;
+        gst_message_parse_state_changed(message, nullptr, &state, nullptr);
+        if (state == GST_STATE_PLAYING)
+            m_status = Status::Playing;
+        else if (state == GST_STATE_PAUSED && m_paused && m_startMs == 0)
+            m_status = Status::Paused;
+        break;
+    }
+    default:
+        break;
+    }
+}
+
+void GstEngine::finish(Status status)
+{
+    m_status = status;
+    m_startMs = 0;
+    // A pipeline that failed is taken down wholly: at READY, the next song failed as well.
+    stopPipeline(status == Status::Failed);
+}

@@ -1,0 +1,53 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "platform/playerengine.h"
+
+#include <functional>
+
+typedef struct _GstElement GstElement;
+typedef struct _GstBus GstBus;
+typedef struct _GstMessage GstMessage;
+
+// Songs played by GStreamer's playbin, audio only, one for the engine's life and reused for
+// every song. Each load first takes the pipeline down to READY, which returns only once its
+// streaming threads have stopped, and then drops whatever the bus still holds: every message
+// read after that belongs to the song just loaded, so the end or the error of one song can
+// never end or fail the next. The level is the pipeline's own linear volume. The output is
+// the sound server's default, no device named, so the server moves the song when the default
+// changes (a headset plugged in or taken away).
+class GstEngine final : public PlayerEngine
+{
+public:
+    GstEngine();
+    ~GstEngine() override;
+    GstEngine(const GstEngine &) = delete;
+    GstEngine &operator=(const GstEngine &) = delete;
+
+    void load(const QString &hostPath, qint64 positionMs, bool paused) override;
+    void unload() override;
+    void setPaused(bool paused) override;
+    void setLevel(float level) override;
+    float appliedLevel() const override;
+    void setNewsHandler(std::function<void()> news) override;
+    void update() override;
+    Status status() const override { return m_status; }
+    qint64 positionMs() const override { return m_positionMs; }
+
+private:
+    // Stops what plays and forgets every message it left: at READY, which keeps the way to
+    // the sound server open for the next song, or wholly, at NULL.
+    void stopPipeline(bool wholly = false);
+    void take(GstMessage *message);
+    // The song has ended or failed: its stream on the sound server goes.
+    void finish(Status status);
+
+    GstElement *m_playbin = nullptr;
+    GstBus *m_bus = nullptr;
+    std::function<void()> m_news;
+    Status m_status = Status::Empty;
+    bool m_paused = false;
+    // Where the song loaded starts, once it has opened; 0 when it starts at its beginning.
+    qint64 m_startMs = 0;
+    qint64 m_positionMs = 0;
+};
