@@ -8,6 +8,7 @@
 #include "desktop/alarmwatch.h"
 #include "desktop/executionstate.h"
 #include "desktop/songtone.h"
+#include "desktop/waitabletimer.h"
 #else
 #include "desktop/desktopintegration.h"
 #include "desktop/synthesisedtone.h"
@@ -46,8 +47,10 @@ int main(int argc, char *argv[])
     // The desktop's side (its buses, the sound outputs) starts once the window is seen; it
     // reads the window, so it is declared after it and ends before it.
 #ifdef Q_OS_WIN
-    // The execution state of the window's thread keeps Windows awake.
-    ExecutionState keepAwake;
+    // The execution state of the window's thread keeps Windows awake; a waitable timer wakes it.
+    ExecutionState whileSet;
+    ExecutionState whileRinging;
+    WaitableTimer wakeTimer;
     std::unique_ptr<AlarmWatch> desktop;
 #else
     std::unique_ptr<DesktopIntegration> desktop;
@@ -55,7 +58,7 @@ int main(int argc, char *argv[])
     QObject::connect(window.get(), &frmPlayer::shownOnScreen, window.get(), [&] {
 #ifdef Q_OS_WIN
         desktop = std::make_unique<AlarmWatch>(
-            *window, keepAwake,
+            *window, MachinePower {whileSet, whileRinging, wakeTimer},
             std::make_unique<SongTone>(std::make_unique<HostMediaPlayer>(drives), drives));
 #else
         desktop = std::make_unique<DesktopIntegration>(*window, BusAddresses::fromEnvironment(),
