@@ -59,12 +59,9 @@ private slots:
     {
         m_clock.wall = QDateTime::currentDateTime().addSecs(-32);
         startHeldWithThreeSongs();
-        ToneRecord tone;
-        FakeKeepAwake keepAwake;
-        FakeKeepAwake whileRinging;
+        FakePower power;
         WaitableTimer timer;
-        AlarmWatch watch(*m_window, {keepAwake, whileRinging, timer},
-                         std::make_unique<FakeTone>(tone));
+        const std::unique_ptr<AlarmWatch> watch = power.watch(*m_window, &timer);
         QElapsedTimer elapsed;
         elapsed.start();
         setCountdown(QStringLiteral("62"));

@@ -45,10 +45,11 @@ struct FakePower
     FakeWakeTimer wake;
     ToneRecord tone;
 
-    // The watch over the window; to be destroyed before it.
-    std::unique_ptr<AlarmWatch> watch(frmPlayer &f)
+    // The watch over the window, with a real wake timer if given; to be destroyed before it.
+    std::unique_ptr<AlarmWatch> watch(frmPlayer &f, WakeTimer *timer = nullptr)
     {
-        return std::make_unique<AlarmWatch>(f, MachinePower {whileSet, whileRinging, wake},
-                                            std::make_unique<FakeTone>(tone));
+        return std::make_unique<AlarmWatch>(
+            f, MachinePower {whileSet, whileRinging, timer ? *timer : wake},
+            std::make_unique<FakeTone>(tone));
     }
 };
