@@ -1,4 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
+#include "fakes/fakepower.h"
 #include "fakes/windowtest.h"
 
 // The clock tick, the alarm at a time of day, and what a due alarm starts. The fake clock
@@ -20,9 +21,40 @@ class TestAlarm : public QObject, public WindowTest
         addToPlaylist("C:\\Music", names);
     }
 
+    FakePower m_power;
+    std::unique_ptr<AlarmWatch> m_watch;
+    // The window with one song, watched over the fakes; the wake's calls so far forgotten.
+    void startWatched()
+    {
+        startWithSongs({"a.mp3"});
+        m_watch = m_power.watch(*m_window);
+        m_power.wake.calls.clear();
+    }
+    // Selects all of the field and types text over it, as a user who retypes it; with no
+    // text, deletes it.
+    static void typeOver(QLineEdit *field, const QString &text)
+    {
+        QTest::keyClick(field, Qt::Key_A, Qt::ControlModifier);
+        if (text.isEmpty())
+            QTest::keyClick(field, Qt::Key_Backspace);
+        QTest::keyClicks(field, text);
+    }
+    QString lastWakeCall() const
+    {
+        return m_power.wake.calls.isEmpty() ? QString() : m_power.wake.calls.last();
+    }
+
 private slots:
-    void init() { m_fs.addDrive("C:"); }
-    void cleanup() { stop(); }
+    void init()
+    {
+        m_fs.addDrive("C:");
+        m_power = FakePower();
+    }
+    void cleanup()
+    {
+        m_watch.reset();
+        stop();
+    }
 
     void withoutModeTickOnlyShowsTheTime()
     {
@@ -167,6 +199,135 @@ private slots:
         closeMessage();
         ticks(1);
         QCOMPARE(m_window->Text1->text(), QStringLiteral("6:00:02 AM"));
+    }
+
+    // The computer is woken a minute before the next second whose clock text is Text2's; the
+    // wake moves with each edit and the options, and is cancelled when no alarm is set.
+    void wakeBeforeTheTimeOfDay()
+    {
+        startWatched();
+        setAlarm("6:30:00 AM");
+        QCOMPARE(m_power.wake.calls, QStringList {"arm 2026-12-08T06:29:00Z"});
+        // A time gone by today: tomorrow. The half-typed texts name no time.
+        typeOver(m_window->Text2, "5:00:00 AM");
+        QCOMPARE(m_power.wake.calls.mid(1), (QStringList {"cancel", "arm 2026-12-09T04:59:00Z"}));
+        // The ticks up to the alarm do not move it.
+        ticks(5);
+        QCOMPARE(m_power.wake.calls.size(), 3);
+        typeOver(m_window->Text2, QString());
+        QCOMPARE(lastWakeCall(), QStringLiteral("cancel"));
+        QVERIFY(!m_power.wake.armed);
+        QTest::keyClicks(m_window->Text2, "7:00:00 AM");
+        QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:59:00Z"));
+        // The countdown chosen, never armed: no alarm is set.
+        QTest::mouseClick(m_window->Option2, Qt::LeftButton);
+        QCOMPARE(lastWakeCall(), QStringLiteral("cancel"));
+        QTest::mouseClick(m_window->Option1, Qt::LeftButton);
+        QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:59:00Z"));
+        const qsizetype calls = m_power.wake.calls.size();
+        m_window->close();
+        QCOMPARE(m_power.wake.calls.size(), calls + 1);
+        QCOMPARE(lastWakeCall(), QStringLiteral("cancel"));
+    }
+
+    // An alarm nearer than the nearest wake the helper takes gets none: the computer is awake
+    // now. Once it has rung, the wake is for the same second the next day.
+    void nearAlarmThenTomorrow()
+    {
+        startWatched();
+        setAlarm("6:00:02 AM");
+        QCOMPARE(m_power.wake.calls, QStringList());
+        ticks(2);
+        QCOMPARE(m_record.opened.size(), 1);
+        QCOMPARE(m_power.wake.calls, QStringList {"arm 2026-12-09T05:59:02Z"});
+        // Up to a minute and a half ahead, the wake is the nearest one.
+        typeOver(m_window->Text2, "6:01:00 AM");
+        QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:00:37Z"));
+    }
+
+    // A text the clock never shows sets an alarm that never rings: nothing to wake for.
+    void noWakeForATextNeverShown_data()
+    {
+        QTest::addColumn<QString>("alarm");
+        QTest::newRow("leading zero") << "06:30:00 AM";
+        QTest::newRow("no seconds") << "6:30 AM";
+        QTest::newRow("lower-case am") << "6:30:00 am";
+        QTest::newRow("blank before") << " 6:30:00 AM";
+        QTest::newRow("24-hour form") << "18:30:00";
+        QTest::newRow("no such second") << "6:30:60 AM";
+        QTest::newRow("no time") << "soon";
+    }
+
+    void noWakeForATextNeverShown()
+    {
+        QFETCH(QString, alarm);
+        startWatched();
+        setAlarm(alarm);
+        QVERIFY(m_power.whileSet.held);
+        QCOMPARE(m_power.wake.calls, QStringList());
+    }
+
+    // The countdown's deadline is the tick after its last step: now plus what the fields
+    // hold. Its own steps, a borrow from the minutes among them, leave the wake as it is;
+    // an edit moves it; once it has rung the wake is cancelled, and stays so at Stop Song.
+    void wakeBeforeTheCountdown()
+    {
+        startWatched();
+        QTest::mouseClick(m_window->Option2, Qt::LeftButton);
+        typeOver(m_window->Text4, "2");
+        QCOMPARE(m_power.wake.calls, QStringList {"arm 2026-12-08T06:01:01Z"});
+        ticks(3);
+        QCOMPARE(m_window->Text4->text(), QStringLiteral("1"));
+        QCOMPARE(m_power.wake.calls.size(), 1);
+        typeOver(m_window->Text3, "1");
+        QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T07:01:01Z"));
+        typeOver(m_window->Text3, "0");
+        QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:01:01Z"));
+        const qsizetype calls = m_power.wake.calls.size();
+        ticks(117);
+        QCOMPARE(m_record.opened, QStringList());
+        QCOMPARE(m_power.wake.calls.size(), calls);
+        ticks(1);
+        QCOMPARE(m_record.opened.size(), 1);
+        QCOMPARE(m_power.wake.calls.size(), calls + 1);
+        QCOMPARE(lastWakeCall(), QStringLiteral("cancel"));
+        QTest::mouseClick(m_window->Command1, Qt::LeftButton);
+        QCOMPARE(m_power.wake.calls.size(), calls + 1);
+    }
+
+    // Countdowns that never ring get no wake; one beyond the farthest wake gets it once the
+    // deadline comes near enough.
+    void countdownWakeAtTheEdges()
+    {
+        startWatched();
+        QTest::mouseClick(m_window->Option2, Qt::LeftButton);
+        typeOver(m_window->Text5, "90.5");
+        QVERIFY(m_power.whileSet.held);
+        QVERIFY(!m_power.wake.armed);
+        typeOver(m_window->Text5, "0");
+        typeOver(m_window->Text3, "200");
+        ticks(1);
+        QVERIFY(!m_power.wake.armed);
+        // Nine hours asleep, counted down on waking.
+        tickAfter(9 * 3600 * 1000);
+        QCOMPARE(m_window->Text3->text(), QStringLiteral("190"));
+        QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-16T13:59:01Z"));
+    }
+
+    // From the tick that an alarm starts the playlist until its music ends, the computer is
+    // kept awake, against a closed lid too.
+    void awakeWhileItRings()
+    {
+        startWatched();
+        setAlarm("6:00:01 AM");
+        QVERIFY(!m_power.whileRinging.held);
+        ticks(1);
+        QVERIFY(m_power.whileRinging.held);
+        QTest::mouseClick(m_window->Command1, Qt::LeftButton);
+        QVERIFY(!m_power.whileRinging.held);
+        // A Play by hand is no alarm.
+        QTest::mouseClick(m_window->cmdPlay, Qt::LeftButton);
+        QVERIFY(!m_power.whileRinging.held);
     }
 
     // Thirty days of a clock that ticks at the times the window arms Timer2 for, a little

@@ -1,12 +1,16 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktop/alarmwatch.h"
 #include "desktop/executionstate.h"
+#include "desktop/waitabletimer.h"
 #include "desktoptest.h"
-#include "fakes/faketone.h"
+#include "fakes/fakepower.h"
+
+#include <QElapsedTimer>
 
 #include <windows.h>
 
-// Windows kept awake while an alarm is set, through the window's thread's execution state.
+// Windows kept awake while an alarm is set and while it rings, through the window's thread's
+// execution state, and woken for it by a waitable timer.
 class TestExecutionState : public QObject, public DesktopTest
 {
     Q_OBJECT
@@ -20,7 +24,10 @@ private slots:
         startHeldWithThreeSongs();
         ToneRecord tone;
         ExecutionState keepAwake;
-        AlarmWatch watch(*m_window, keepAwake, std::make_unique<FakeTone>(tone));
+        ExecutionState whileRinging;
+        FakeWakeTimer wake;
+        AlarmWatch watch(*m_window, {keepAwake, whileRinging, wake},
+                         std::make_unique<FakeTone>(tone));
         const EXECUTION_STATE awake = ES_CONTINUOUS | ES_SYSTEM_REQUIRED;
 
         setTimeAlarm(QStringLiteral("6:30:00 AM"));
@@ -29,9 +36,11 @@ private slots:
         QCOMPARE(held(), EXECUTION_STATE(ES_CONTINUOUS));
         setCountdown(QStringLiteral("1"));
         QCOMPARE(held(), awake);
-        // The countdown fires: no alarm is set any more.
+        // The countdown fires: no alarm is set any more, yet its music plays until Stop Song.
         ticks(2);
         QCOMPARE(m_record.opened.size(), 1);
+        QCOMPARE(held(), awake);
+        click("Command1");
         QCOMPARE(held(), EXECUTION_STATE(ES_CONTINUOUS));
 
         // The screen may always turn off: the display is never required.
@@ -39,6 +48,34 @@ private slots:
         QCOMPARE(held() & ES_DISPLAY_REQUIRED, EXECUTION_STATE(0));
         m_window->close();
         QCOMPARE(held(), EXECUTION_STATE(ES_CONTINUOUS));
+        stop();
+    }
+
+    // The waitable timer of a countdown, through the window: armed a minute before it sounds,
+    // though no nearer than the nearest wake; here the fake clock runs 32 s behind the real
+    // one, so that the timer comes due 3 s from now. It fires, and neither at once nor late.
+    // Once cancelled or moved on, it does not fire where it was.
+    void waitableTimerFires()
+    {
+        m_clock.wall = QDateTime::currentDateTime().addSecs(-32);
+        startHeldWithThreeSongs();
+        FakePower power;
+        WaitableTimer timer;
+        const std::unique_ptr<AlarmWatch> watch = power.watch(*m_window, &timer);
+        QElapsedTimer elapsed;
+        elapsed.start();
+        setCountdown(QStringLiteral("62"));
+        QCOMPARE(WaitForSingleObject(timer.handle(), 0), DWORD(WAIT_TIMEOUT));
+        QCOMPARE(WaitForSingleObject(timer.handle(), 60'000), DWORD(WAIT_OBJECT_0));
+        QVERIFY2(elapsed.elapsed() > 1000, qPrintable(QString::number(elapsed.elapsed())));
+
+        timer.arm(QDateTime::currentDateTimeUtc().addSecs(1));
+        timer.cancel();
+        timer.arm(QDateTime::currentDateTimeUtc().addSecs(3600));
+        QCOMPARE(WaitForSingleObject(timer.handle(), 3000), DWORD(WAIT_TIMEOUT));
+        timer.arm(QDateTime::currentDateTimeUtc().addSecs(1));
+        QCOMPARE(WaitForSingleObject(timer.handle(), 60'000), DWORD(WAIT_OBJECT_0));
+        m_window->close();
         stop();
     }
 };

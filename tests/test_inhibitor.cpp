@@ -17,7 +17,9 @@
 #include <atomic>
 
 #include <fcntl.h>
+#include <linux/capability.h>
 #include <poll.h>
+#include <sys/syscall.h>
 #include <unistd.h>
 
 namespace {
@@ -79,13 +81,15 @@ public:
             ::close(fd);
     }
 
-    // Every lock handed out whose descriptor is still open somewhere.
-    int held() const
+    // Every lock handed out whose descriptor is still open somewhere; of one kind alone, if
+    // given.
+    int held(const QString &what = QString()) const
     {
         int open = 0;
-        for (int fd : readEnds) {
-            pollfd p {fd, POLLIN, 0};
-            if (::poll(&p, 1, 0) == 0 || !(p.revents & POLLHUP))
+        for (qsizetype i = 0; i < readEnds.size(); ++i) {
+            pollfd p {readEnds[i], POLLIN, 0};
+            const bool kind = what.isEmpty() || inhibits[i].value(0) == what;
+            if (kind && (::poll(&p, 1, 0) == 0 || !(p.revents & POLLHUP)))
                 ++open;
         }
         return open;
@@ -111,6 +115,80 @@ public:
         return true;
     }
 };
+
+// Wakewell's wake helper: every Arm gets an id of its own, held until Cancel; with a refusal
+// set, every Arm is answered with that error.
+class FakeWaker final : public QDBusVirtualObject
+{
+public:
+    static constexpr const char *name = "io.github.wakewell.Waker";
+    static constexpr const char *path = "/io/github/wakewell/Waker";
+
+    QStringList calls;
+    QList<uint> armed;
+    QString refusal;
+    uint lastId = 0;
+
+    QString introspect(const QString &) const override { return {}; }
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
+    {
+        const QVariantList args = message.arguments();
+        if (message.member() == "Arm" && message.signature() == "t") {
+            calls << QStringLiteral("Arm %1").arg(args[0].toULongLong());
+            if (!refusal.isEmpty()) {
+                connection.send(message.createErrorReply(refusal, QStringLiteral("refused")));
+                return true;
+            }
+            armed << ++lastId;
+            connection.send(message.createReply(lastId));
+            return true;
+        }
+        if (message.member() == "Cancel" && message.signature() == "u") {
+            const uint id = args[0].toUInt();
+            calls << QStringLiteral("Cancel %1").arg(id);
+            connection.send(armed.removeOne(id)
+                                ? message.createReply()
+                                : message.createErrorReply(
+                                    QStringLiteral("io.github.wakewell.Waker.Error.NoSuchTimer"),
+                                    QStringLiteral("no such timer")));
+            return true;
+        }
+        return false;
+    }
+};
+
+// The desktop's notification service: the summary and body of each Notify.
+class FakeNotifications final : public QDBusVirtualObject
+{
+public:
+    static constexpr const char *name = "org.freedesktop.Notifications";
+    static constexpr const char *path = "/org/freedesktop/Notifications";
+
+    QStringList notes;
+
+    QString introspect(const QString &) const override { return {}; }
+    bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
+    {
+        if (message.member() != "Notify" || message.signature() != "susssasa{sv}i")
+            return false;
+        notes << message.arguments()[3].toString() + u'|' + message.arguments()[4].toString();
+        connection.send(message.createReply(uint(notes.size())));
+        return true;
+    }
+};
+
+// This thread without CAP_WAKE_ALARM in effect, as a user's program runs: a kernel alarm
+// timer of its own is refused, and the wake is asked of the helper.
+void dropWakeAlarm()
+{
+    __user_cap_header_struct header {_LINUX_CAPABILITY_VERSION_3, 0};
+    __user_cap_data_struct data[_LINUX_CAPABILITY_U32S_3] {};
+    if (::syscall(SYS_capget, &header, data) != 0)
+        qFatal("capget");
+    data[CAP_TO_INDEX(CAP_WAKE_ALARM)].effective &= ~CAP_TO_MASK(CAP_WAKE_ALARM);
+    if (::syscall(SYS_capset, &header, data) != 0)
+        qFatal("capset");
+}
 
 // Standard error, caught in a file for as long as the object lives.
 class StderrCatch
@@ -151,6 +229,8 @@ class TestInhibitor : public QObject, public DesktopTest
     std::unique_ptr<PrivateBus> m_systemBus;
     std::unique_ptr<FakePortal> m_portal;
     std::unique_ptr<FakeLogind> m_logind;
+    std::unique_ptr<FakeWaker> m_waker;
+    std::unique_ptr<FakeNotifications> m_notifications;
     std::unique_ptr<DesktopIntegration> m_desktop;
     ToneRecord m_tone;
 
@@ -183,6 +263,7 @@ class TestInhibitor : public QObject, public DesktopTest
 private slots:
     void initTestCase()
     {
+        dropWakeAlarm();
         m_sessionBus = std::make_unique<PrivateBus>();
         m_systemBus = std::make_unique<PrivateBus>();
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_sessionBus->address().toUtf8());
@@ -195,6 +276,8 @@ private slots:
         stop();
         unserve(m_portal);
         unserve(m_logind);
+        unserve(m_waker);
+        unserve(m_notifications);
         qputenv("DBUS_SESSION_BUS_ADDRESS", m_sessionBus->address().toUtf8());
         qputenv("DBUS_SYSTEM_BUS_ADDRESS", m_systemBus->address().toUtf8());
     }
@@ -325,18 +408,120 @@ private slots:
         StderrCatch caught;
         openWindow();
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
-        auto settled = [this] { return m_desktop->inhibitor().isSettled(); };
+        auto settled = [this] {
+            return m_desktop->inhibitor().isSettled() && m_desktop->wake().isSettled();
+        };
         for (const char *time : {"6:30:00 AM", "7:00:00 AM", "8:00:00 AM"}) {
             setTimeAlarm(QString::fromLatin1(time));
             QTRY_VERIFY(settled());
             retype("Text2", QString());
             QTRY_VERIFY(settled());
         }
+        // One line of the inhibitor, one of the wake.
         const QString text = caught.text();
-        QCOMPARE(text.count(u'\n'), 1);
+        QCOMPARE(text.count(u'\n'), 2);
+        QCOMPARE(text.count(QStringLiteral("\nWakewell: ")), 1);
         QVERIFY2(text.startsWith(QStringLiteral("Wakewell: ")), qPrintable(text));
         QVERIFY(!errorBoxShown());
         QCOMPARE(title(), QStringLiteral("Wakewell of Your"));
+    }
+
+    // From the tick that an alarm starts the playlist until its music ends, logind holds the
+    // lid too: at Stop Song and at the end of the playlist it is let go.
+    void lidHeldWhileTheAlarmRings()
+    {
+        serve(m_portal, *m_sessionBus);
+        serve(m_logind, *m_systemBus);
+        openWindow();
+        const QString lid = QStringLiteral("sleep:handle-lid-switch");
+        for (bool stopSong : {true, false}) {
+            setCountdown(QStringLiteral("0"));
+            tick();
+            QCOMPARE(m_record.opened.last(), song("a.mp3"));
+            QTRY_COMPARE(m_logind->held(lid), 1);
+            if (stopSong) {
+                click("Command1");
+            } else {
+                for (int i = 0; i < 3; ++i)
+                    endSong();
+            }
+            QTRY_COMPARE(m_logind->held(lid), 0);
+        }
+        QCOMPARE(m_logind->inhibits.size(), 2);
+        QCOMPARE(m_logind->inhibits[0],
+                 (QStringList {lid, "Wakewell", "An alarm is ringing", "block"}));
+    }
+
+    // The wake asked of the helper on the system bus, a minute before the countdown sounds;
+    // moved by Cancel and Arm, cancelled by the other option and at closing.
+    void wakeAskedOfTheHelper()
+    {
+        serve(m_portal, *m_sessionBus);
+        serve(m_waker, *m_systemBus);
+        openWindow();
+        auto arm = [this](QTime wake) {
+            const QDateTime at(m_clock.wall.date(), wake);
+            return QStringLiteral("Arm %1").arg(at.toMSecsSinceEpoch() * 1000);
+        };
+        auto settled = [this] { return m_desktop->wake().isSettled(); };
+        QTest::mouseClick(child<QRadioButton>("Option2"), Qt::LeftButton);
+        retype("Text4", QStringLiteral("10"));
+        QTRY_VERIFY(settled());
+        QCOMPARE(m_waker->armed.size(), 1);
+        QCOMPARE(m_waker->calls.last(), arm(QTime(6, 9, 1)));
+        retype("Text4", QStringLiteral("20"));
+        QTRY_VERIFY(settled());
+        QCOMPARE(m_waker->armed.size(), 1);
+        QCOMPARE(m_waker->calls.last(), arm(QTime(6, 19, 1)));
+        QCOMPARE(m_waker->calls.filter("Arm").size() - m_waker->calls.filter("Cancel").size(), 1);
+        const QString cancel = QStringLiteral("Cancel %1").arg(m_waker->armed[0]);
+        QTest::mouseClick(child<QRadioButton>("Option1"), Qt::LeftButton);
+        QTRY_COMPARE(m_waker->armed.size(), 0);
+        QCOMPARE(m_waker->calls.last(), cancel);
+        QTest::mouseClick(child<QRadioButton>("Option2"), Qt::LeftButton);
+        QTRY_COMPARE(m_waker->armed.size(), 1);
+        m_window->close();
+        QTRY_COMPARE(m_waker->armed.size(), 0);
+    }
+
+    // Where the wake cannot be had, it is said once however often an alarm is set: a line
+    // on standard error and a notification, never a message box.
+    void noWakeIsSaidOnce_data()
+    {
+        QTest::addColumn<QString>("refusal");
+        QTest::addColumn<QString>("why");
+        QTest::newRow("no helper") << QString() << "wake helper (wakewell-waker) is not installed";
+        QTest::newRow("not authorized") << "io.github.wakewell.Waker.Error.NotAuthorized"
+                                        << "does not allow this user to wake the computer";
+        QTest::newRow("no real-time clock") << "io.github.wakewell.Waker.Error.Failed"
+                                            << "kernel refused the wake timer (refused)";
+    }
+
+    void noWakeIsSaidOnce()
+    {
+        QFETCH(QString, refusal);
+        QFETCH(QString, why);
+        serve(m_portal, *m_sessionBus);
+        serve(m_notifications, *m_sessionBus);
+        if (!refusal.isEmpty()) {
+            serve(m_waker, *m_systemBus);
+            m_waker->refusal = refusal;
+        }
+        StderrCatch caught;
+        openWindow();
+        for (const char *time : {"6:30:00 AM", "7:00:00 AM"}) {
+            retype("Text2", QString());
+            setTimeAlarm(QString::fromLatin1(time));
+            QTRY_VERIFY(m_desktop->wake().isSettled());
+        }
+        if (m_waker)
+            QCOMPARE(m_waker->calls.size(), 2);
+        QTRY_COMPARE(m_notifications->notes.size(), 1);
+        QVERIFY2(m_notifications->notes[0].contains(why), qPrintable(m_notifications->notes[0]));
+        const QString text = caught.text();
+        QCOMPARE(text.count(QStringLiteral("Wakewell: the computer cannot be woken")), 1);
+        QVERIFY2(text.contains(why), qPrintable(text));
+        QVERIFY(!errorBoxShown());
     }
 
     // A bus that does not answer holds up nothing; the alarm is held once one answers.

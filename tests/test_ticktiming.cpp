@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "alarm/ticktiming.h"
 #include "alarm/timetext.h"
+#include "fakes/fakepower.h"
 #include "fakes/windowtest.h"
 
 // When the tick runs and what it makes up for, on times around a whole second, jumps of
@@ -161,16 +162,28 @@ private slots:
     }
 
     // On the night the clock goes back, the repeated hour rings twice; on the night it
-    // goes forward, the skipped hour never rings.
+    // goes forward, the skipped hour never rings. The computer is woken a minute before the
+    // next ring (UTC): the repeated hour's first showing, the day after for the skipped hour;
+    // after the night, for the next day's.
     void daylightSaving_data()
     {
         QTest::addColumn<QDate>("night");
         QTest::addColumn<QString>("alarm");
         QTest::addColumn<int>("rings");
-        QTest::newRow("repeated hour") << QDate(2026, 10, 25) << "2:30:00 AM" << 2;
-        QTest::newRow("after the repeated hour") << QDate(2026, 10, 25) << "3:30:00 AM" << 1;
-        QTest::newRow("skipped hour") << QDate(2026, 3, 29) << "2:30:00 AM" << 0;
-        QTest::newRow("after the skipped hour") << QDate(2026, 3, 29) << "3:30:00 AM" << 1;
+        QTest::addColumn<QString>("wake");
+        QTest::addColumn<QString>("wakeAfter");
+        QTest::newRow("repeated hour")
+            << QDate(2026, 10, 25) << "2:30:00 AM" << 2 << "2026-10-25T00:29:00Z"
+            << "2026-10-26T01:29:00Z";
+        QTest::newRow("after the repeated hour")
+            << QDate(2026, 10, 25) << "3:30:00 AM" << 1 << "2026-10-25T02:29:00Z"
+            << "2026-10-26T02:29:00Z";
+        QTest::newRow("skipped hour")
+            << QDate(2026, 3, 29) << "2:30:00 AM" << 0 << "2026-03-30T00:29:00Z"
+            << "2026-03-30T00:29:00Z";
+        QTest::newRow("after the skipped hour")
+            << QDate(2026, 3, 29) << "3:30:00 AM" << 1 << "2026-03-29T01:29:00Z"
+            << "2026-03-30T01:29:00Z";
     }
 
     void daylightSaving()
@@ -178,9 +191,17 @@ private slots:
         QFETCH(QDate, night);
         QFETCH(QString, alarm);
         QFETCH(int, rings);
+        QFETCH(QString, wake);
+        QFETCH(QString, wakeAfter);
         m_clock.wall = at(QTime(1, 0, 0, 20), night);
-        startWithAlarm(alarm);
+        FakePower power;
+        startWithAlarm(QString());
+        const std::unique_ptr<AlarmWatch> watch = power.watch(*m_window);
+        QTest::keyClicks(m_window->Text2, alarm);
+        QCOMPARE(power.wake.calls.size(), 1);
+        QCOMPARE(power.wake.calls.last(), QStringLiteral("arm ") + wake);
         QCOMPARE(ringsUntil(at(QTime(4, 0), night)), rings);
+        QCOMPARE(power.wake.calls.last(), QStringLiteral("arm ") + wakeAfter);
     }
 
     // Ticks that could not run are made up for on the window: seconds of the last 30 minutes

@@ -1,6 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include <QDateTime>
+
+#include <optional>
+
 class frmPlayer;
 
 // The clock display, the alarm at a time of day and the countdown.
@@ -31,6 +35,11 @@ Countdown countdownState(const frmPlayer &f);
 // An alarm is set: Option1 with an alarm time in Text2, or Option2 with a countdown that will
 // sound (running or due).
 bool alarmIsSet(const frmPlayer &f);
+// When the alarm that is set falls due, read from the window and its clock: for Option1 the
+// next moment whose clock text is Text2's; for Option2 the tick at which the countdown, as its
+// fields stand, will sound. None when no alarm is set and when the one set never sounds (a
+// text the clock never shows, a countdown that stops short of zero).
+std::optional<QDateTime> alarmDeadline(const frmPlayer &f);
 
 // Starts the playlist from its first song, or resumes a paused song. False when nothing
 // was started because the playlist is empty.

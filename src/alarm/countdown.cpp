@@ -2,10 +2,12 @@
 #include "alarm/countdown.h"
 
 #include "alarm/alarm.h"
+#include "alarm/timetext.h"
 #include "main/frmplayer.h"
 
 #include <QLocale>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -52,6 +54,23 @@ alarms::Countdown stateOf(const Fields &fields, bool armed)
     return alarms::Countdown::Stuck;
 }
 
+// The steps that take the fields to zero, one a tick: every unit above zero of a field costs
+// the steps that a borrow from it leaves below (1 + 59 of the seconds, 1 + 59 · 60 of the
+// minutes and seconds). None when they stop short of zero: a fraction or a negative value that
+// no borrow from above makes whole again.
+std::optional<double> stepsToZero(const Fields &fields)
+{
+    const auto [h, m, s] = fields;
+    // What each field holds once it can count down no further.
+    const double hEnd = h > 0 ? h - std::ceil(h) : h;
+    const double mEnd = h > 0 ? 0 : (m > 0 ? m - std::ceil(m) : m);
+    const double sEnd = h > 0 || m > 0 ? 0 : (s > 0 ? s - std::ceil(s) : s);
+    if (hEnd != 0 || mEnd != 0 || sEnd != 0)
+        return std::nullopt;
+    auto units = [](double value) { return value > 0 ? std::ceil(value) : 0; };
+    return units(h) * 3600 + units(m) * 60 + units(s);
+}
+
 } // namespace
 
 alarms::Countdown alarms::countdownState(const frmPlayer &f)
@@ -68,6 +87,25 @@ bool alarms::alarmIsSet(const frmPlayer &f)
         return false;
     const Countdown state = countdownState(f);
     return state == Countdown::Running || state == Countdown::Due;
+}
+
+std::optional<QDateTime> alarms::alarmDeadline(const frmPlayer &f)
+{
+    const QDateTime now = f.clock().now();
+    if (f.Option1->isChecked())
+        return nextShowing(f.Text2->text(), now);
+    const std::optional<Fields> fields = fieldNumbers(f);
+    if (!f.Option2->isChecked() || !fields)
+        return std::nullopt;
+    const Countdown state = stateOf(*fields, f.blnAlarmEdited);
+    const std::optional<double> steps = stepsToZero(*fields);
+    if ((state != Countdown::Running && state != Countdown::Due) || !steps)
+        return std::nullopt;
+    // A tick in each second from the next one on takes a step, and the tick after the last
+    // step sounds. Beyond a century it matters not how far.
+    constexpr double century = 100.0 * 366 * 24 * 3600;
+    const QDateTime second = now.addMSecs(-now.time().msec());
+    return second.addSecs(qint64(std::min(*steps, century)) + 1);
 }
 
 bool alarms::countdownStep(frmPlayer &f)

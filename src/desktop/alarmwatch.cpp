@@ -4,12 +4,14 @@
 #include "alarm/alarm.h"
 #include "main/frmplayer.h"
 #include "platform/audiooutputs.h"
+#include "playback/playback.h"
 
 #include <QEvent>
 
-AlarmWatch::AlarmWatch(frmPlayer &f, KeepAwake &keepAwake, std::unique_ptr<TonePlayer> tone,
+AlarmWatch::AlarmWatch(frmPlayer &f, MachinePower power, std::unique_ptr<TonePlayer> tone,
                        QObject *parent)
-    : QObject(parent), m_f(f), m_keepAwake(keepAwake), m_guard(f, std::move(tone))
+    : QObject(parent), m_f(f), m_power(power), m_wake(f, power.wakeTimer),
+      m_guard(f, std::move(tone))
 {
     // Whether an alarm is set changes with the options and Text2, which have no handlers,
     // and with the handlers of the countdown fields and of the tick, which disarms the
@@ -18,6 +20,7 @@ AlarmWatch::AlarmWatch(frmPlayer &f, KeepAwake &keepAwake, std::unique_ptr<ToneP
     connect(m_f.Option2, &QRadioButton::toggled, this, &AlarmWatch::alarmSettingChanged);
     connect(m_f.Text2, &QLineEdit::textChanged, this, &AlarmWatch::alarmSettingChanged);
     connect(&m_f, &frmPlayer::handlerEnded, this, &AlarmWatch::alarmSettingChanged);
+    connect(&m_f, &frmPlayer::alarmStartedPlaylist, this, &AlarmWatch::alarmStartedPlaylist);
     // Tells the guard when the machine's audio outputs change.
     connect(&AudioOutputs::machine(), &AudioOutputs::changed, &m_guard,
             &SilenceGuard::audioOutputsChanged);
@@ -32,8 +35,23 @@ AlarmWatch::~AlarmWatch()
 
 void AlarmWatch::alarmSettingChanged()
 {
-    if (!m_closed)
-        m_keepAwake.setHeld(alarms::alarmIsSet(m_f));
+    if (m_closed)
+        return;
+    m_power.whileSet.setHeld(alarms::alarmIsSet(m_f));
+    m_wake.update();
+    // Stop, "Stop Song", Pause and the end of the playlist: the music has ended.
+    if (m_ringing && playback::transportState(m_f) != playback::Transport::Playing) {
+        m_ringing = false;
+        m_power.whileRinging.setHeld(false);
+    }
+}
+
+void AlarmWatch::alarmStartedPlaylist()
+{
+    if (m_closed)
+        return;
+    m_ringing = true;
+    m_power.whileRinging.setHeld(true);
 }
 
 bool AlarmWatch::eventFilter(QObject *watched, QEvent *event)
@@ -49,7 +67,9 @@ void AlarmWatch::shutdown()
     if (m_closed)
         return;
     m_closed = true;
-    m_keepAwake.setHeld(false);
+    m_power.whileSet.setHeld(false);
+    m_power.whileRinging.setHeld(false);
+    m_wake.shutdown();
     m_guard.shutdown();
     emit closing();
 }

@@ -3,25 +3,38 @@
 
 #include "desktop/keepawake.h"
 #include "desktop/silenceguard.h"
+#include "desktop/wakeschedule.h"
 
 #include <QObject>
 
 #include <memory>
 
 class frmPlayer;
+class WakeTimer;
+
+// The platform's ways to keep the computer awake and to wake it.
+struct MachinePower
+{
+    // Held while an alarm is set.
+    KeepAwake &whileSet;
+    // Held while an alarm's music plays, against a closed lid too.
+    KeepAwake &whileRinging;
+    WakeTimer &wakeTimer;
+};
 
 // Watches over a set alarm, on any desktop: the computer is kept awake while an alarm is set
-// and let go when none is, and an alarm that plays nothing is still heard (SilenceGuard), also
-// when the machine's sound outputs change. It reads the window's state after its handlers;
-// made after the window and destroyed before it. When the window closes, before the window
-// releases its player, both end.
+// and let go when none is, woken for the alarm should it sleep all the same (WakeSchedule),
+// kept awake while the music that an alarm started plays, and an alarm that plays nothing is
+// still heard (SilenceGuard), also when the machine's sound outputs change. It reads the
+// window's state after its handlers; made after the window and destroyed before it. When the
+// window closes, before the window releases its player, all end.
 class AlarmWatch : public QObject
 {
     Q_OBJECT
 
 public:
-    // keepAwake must outlive the watch.
-    AlarmWatch(frmPlayer &f, KeepAwake &keepAwake, std::unique_ptr<TonePlayer> tone,
+    // What power names must outlive the watch.
+    AlarmWatch(frmPlayer &f, MachinePower power, std::unique_ptr<TonePlayer> tone,
                QObject *parent = nullptr);
     ~AlarmWatch() override;
 
@@ -34,10 +47,14 @@ protected:
 
 private:
     void alarmSettingChanged();
+    void alarmStartedPlaylist();
     void shutdown();
 
     frmPlayer &m_f;
-    KeepAwake &m_keepAwake;
+    MachinePower m_power;
+    WakeSchedule m_wake;
+    // From an alarm's start of the playlist until nothing plays any more.
+    bool m_ringing = false;
     SilenceGuard m_guard;
     bool m_closed = false;
 };

@@ -5,7 +5,8 @@
 
 // Windows keeps the computer awake through the execution state of a thread: the system is
 // required while held; the display never is, so that the screen may still turn off and lock.
-// The state belongs to the thread that set it: hold and let go on the same thread.
+// The state belongs to the thread that set it: hold and let go on the same thread. Several
+// may hold it on one thread: it is let go when the last lets go.
 class ExecutionState final : public KeepAwake
 {
 public:

@@ -15,10 +15,19 @@ const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 constexpr uint portalSuspend = 4;
 } // namespace
 
-Inhibitor::Inhibitor(BusLink &session, QString systemAddress, QObject *parent)
-    : QObject(parent), m_session(session), m_systemAddress(std::move(systemAddress))
+const Inhibitor::Lock Inhibitor::alarmSet {
+    "sleep", "An alarm is set", true,
+    "neither an inhibit portal nor systemd-logind answered; the computer may sleep while an "
+    "alarm is set"};
+const Inhibitor::Lock Inhibitor::alarmRinging {
+    "sleep:handle-lid-switch", "An alarm is ringing", false,
+    "systemd-logind did not answer; closing the lid may suspend the computer while an alarm "
+    "rings"};
+
+Inhibitor::Inhibitor(BusLink &session, QString systemAddress, const Lock &lock, QObject *parent)
+    : QObject(parent), m_session(session), m_systemAddress(std::move(systemAddress)), m_lock(lock)
 {
-    connect(&m_session, &BusLink::ready, this, &Inhibitor::reconcile);
+    connect(&m_session, &BusLink::ready, this, &Inhibitor::busReady);
 }
 
 Inhibitor::~Inhibitor()
@@ -38,7 +47,7 @@ bool Inhibitor::isSettled() const
 {
     switch (m_step) {
     case Step::Free:
-        return !m_wanted || m_session.isReady();
+        return !m_wanted || !m_lock.byPortal || m_session.isReady();
     case Step::ByPortal:
     case Step::ByLogind:
         return true;
@@ -54,9 +63,9 @@ void Inhibitor::reconcile()
 {
     switch (m_step) {
     case Step::Free:
-        if (!m_wanted || !m_session.isReady())
+        if (!m_wanted || (m_lock.byPortal && !m_session.isReady()))
             return;
-        if (m_session.isConnected()) {
+        if (m_lock.byPortal && m_session.isConnected()) {
             askPortal();
             return;
         }
@@ -68,7 +77,7 @@ void Inhibitor::reconcile()
             m_step = Step::Free;
         } else if (!m_system) {
             m_system = std::make_unique<BusLink>(m_systemAddress);
-            connect(m_system.get(), &BusLink::ready, this, &Inhibitor::reconcile);
+            connect(m_system.get(), &BusLink::ready, this, &Inhibitor::busReady);
         } else if (m_system->isConnected()) {
             askLogind();
         } else if (m_system->isReady()) {
@@ -86,12 +95,21 @@ void Inhibitor::reconcile()
     }
 }
 
+void Inhibitor::busReady()
+{
+    reconcile();
+    if (isSettled())
+        emit settled();
+}
+
 template<typename F> void Inhibitor::whenAnswered(const QDBusPendingCall &call, F onReply)
 {
     auto *watcher = new QDBusPendingCallWatcher(call, this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this, [watcher, onReply] {
+    connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher, onReply] {
         watcher->deleteLater();
         onReply(*watcher);
+        if (isSettled())
+            emit settled();
     });
 }
 
@@ -102,7 +120,7 @@ void Inhibitor::askPortal()
         portalService, QStringLiteral("/org/freedesktop/portal/desktop"),
         QStringLiteral("org.freedesktop.portal.Inhibit"), QStringLiteral("Inhibit"));
     call << QString() << portalSuspend
-         << QVariantMap {{QStringLiteral("reason"), QString::fromLatin1(reason)}};
+         << QVariantMap {{QStringLiteral("reason"), QString::fromLatin1(m_lock.reason)}};
     whenAnswered(m_session.connection().asyncCall(call), [this](const QDBusPendingCall &done) {
         const QDBusPendingReply<QDBusObjectPath> reply = done;
         if (reply.isError()) {
@@ -121,8 +139,8 @@ void Inhibitor::askLogind()
     QDBusMessage call = QDBusMessage::createMethodCall(
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
-    call << QStringLiteral("sleep") << QStringLiteral("Wakewell") << QString::fromLatin1(reason)
-         << QStringLiteral("block");
+    call << QString::fromLatin1(m_lock.what) << QStringLiteral("Wakewell")
+         << QString::fromLatin1(m_lock.reason) << QStringLiteral("block");
     whenAnswered(m_system->connection().asyncCall(call), [this](const QDBusPendingCall &done) {
         const QDBusPendingReply<QDBusUnixFileDescriptor> reply = done;
         if (reply.isError() || !reply.value().isValid()) {
@@ -141,9 +159,7 @@ void Inhibitor::giveUp()
     if (m_warned)
         return;
     m_warned = true;
-    std::fputs("Wakewell: neither an inhibit portal nor systemd-logind answered; the computer "
-               "may sleep while an alarm is set\n",
-               stderr);
+    std::fprintf(stderr, "Wakewell: %s\n", m_lock.unheld);
 }
 
 void Inhibitor::release()

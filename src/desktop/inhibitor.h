@@ -15,20 +15,36 @@ class QDBusPendingCall;
 
 // Keeps the computer from suspending while it is held (the screen may still blank and lock;
 // the alarm plays on a locked screen too): through the desktop's inhibit portal where one
-// answers on the session bus, otherwise through systemd-logind on the system bus. Every call
-// is asynchronous, so a slow or missing service never holds up the window. Where neither
-// answers, one line on standard error says so, once for the life of the inhibitor.
+// answers on the session bus and the lock allows, otherwise through systemd-logind on the
+// system bus. Every call is asynchronous, so a slow or missing service never holds up the
+// window. Where none answers, one line on standard error says so, once for the life of the
+// inhibitor.
 class Inhibitor : public QObject, public KeepAwake
 {
     Q_OBJECT
 
 public:
-    static constexpr const char *reason = "An alarm is set";
+    // What is held, and why.
+    struct Lock
+    {
+        // logind's kinds of lock, as its Inhibit takes them.
+        const char *what;
+        const char *reason;
+        // The portal holds it too: its flags know suspend, not the lid.
+        bool byPortal;
+        // Said when it cannot be held.
+        const char *unheld;
+    };
+    // While an alarm is set: no suspend.
+    static const Lock alarmSet;
+    // While an alarm rings: no suspend, not even by closing the lid, which logind's default
+    // LidSwitchIgnoreInhibited=yes lets suspend through a lock on "sleep" alone.
+    static const Lock alarmRinging;
 
     // The session link must outlive the inhibitor. The system bus is reached only when no
     // portal answers: while Qt D-Bus makes a connection, every other connection waits, so a
     // system bus that does not answer holds up nothing that does not need it.
-    Inhibitor(BusLink &session, QString systemAddress, QObject *parent = nullptr);
+    Inhibitor(BusLink &session, QString systemAddress, const Lock &lock, QObject *parent = nullptr);
     // Releases what it holds.
     ~Inhibitor() override;
 
@@ -36,12 +52,17 @@ public:
     // No question is open: what is held is what was wanted, or what could be had of it.
     bool isSettled() const;
 
+signals:
+    // A bus has become ready or a service has answered, and no question is open now.
+    void settled();
+
 private:
     enum class Step { Free, AskingPortal, NeedLogind, AskingLogind, ByPortal, ByLogind };
 
     // Brings what is held in line with what is wanted; runs again whenever a bus becomes
     // ready or a service answers.
     void reconcile();
+    void busReady();
     void askPortal();
     void askLogind();
     // Neither service answered: the inhibitor rests until it is wanted anew.
@@ -52,6 +73,7 @@ private:
 
     BusLink &m_session;
     QString m_systemAddress;
+    const Lock &m_lock;
     std::unique_ptr<BusLink> m_system;
     bool m_wanted = false;
     Step m_step = Step::Free;

@@ -370,6 +370,7 @@ void frmPlayer::run(const std::function<void()> &handler)
     // The unload is the window's last event: nothing runs after it, so nothing is made anew.
     if (m_unloaded)
         return;
+    ++m_handlersRunning;
     try {
         handler();
     } catch (const WakewellError &e) {
@@ -377,6 +378,7 @@ void frmPlayer::run(const std::function<void()> &handler)
     } catch (const std::exception &e) {
         report(QString::fromLocal8Bit(e.what()));
     }
+    --m_handlersRunning;
     emit handlerEnded();
 }
 

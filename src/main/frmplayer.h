@@ -102,6 +102,8 @@ public:
     // and its description is shown once the handler has returned. After the unload event no
     // handler runs.
     void run(const std::function<void()> &handler);
+    // A handler is running: a field's change inside a tick sees the tick's writes half done.
+    bool isRunningHandler() const { return m_handlersRunning > 0; }
     // Queues a message box: opened window-modal after the running handler has ended, never
     // inside it, one at a time.
     void report(const QString &text);
@@ -139,5 +141,6 @@ private:
     QStringList m_pendingMessages;
     QPointer<QMessageBox> m_messageBox;
     bool m_unloaded = false;
+    int m_handlersRunning = 0;
     bool m_painted = false;
 };

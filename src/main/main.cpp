@@ -10,6 +10,7 @@
 #ifdef Q_OS_WIN
 #include "desktop/alarmwatch.h"
 #include "desktop/executionstate.h"
+#include "desktop/waitabletimer.h"
 #else
 #include "desktop/desktopintegration.h"
 #endif
@@ -44,8 +45,10 @@ int main(int argc, char *argv[])
     // The desktop's side (its buses, the sound outputs) starts once the window is seen; it
     // reads the window, so it is declared after it and ends before it.
 #ifdef Q_OS_WIN
-    // The execution state of the window's thread keeps Windows awake.
-    ExecutionState keepAwake;
+    // The execution state of the window's thread keeps Windows awake; a waitable timer wakes it.
+    ExecutionState whileSet;
+    ExecutionState whileRinging;
+    WaitableTimer wakeTimer;
     std::unique_ptr<AlarmWatch> desktop;
 #else
     std::unique_ptr<DesktopIntegration> desktop;
@@ -53,7 +56,8 @@ int main(int argc, char *argv[])
     QObject::connect(window.get(), &frmPlayer::shownOnScreen, window.get(), [&] {
         auto tone = std::make_unique<SongTone>(std::make_unique<HostMediaPlayer>(drives), drives);
 #ifdef Q_OS_WIN
-        desktop = std::make_unique<AlarmWatch>(*window, keepAwake, std::move(tone));
+        desktop = std::make_unique<AlarmWatch>(
+            *window, MachinePower {whileSet, whileRinging, wakeTimer}, std::move(tone));
 #else
         desktop = std::make_unique<DesktopIntegration>(*window, BusAddresses::fromEnvironment(),
                                                        drives, std::move(tone));

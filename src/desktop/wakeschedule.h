@@ -1,0 +1,46 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include <QDateTime>
+
+#include <optional>
+
+class frmPlayer;
+class WakeTimer;
+
+// Has the computer woken a minute before the alarm that is set falls due, so that it is awake
+// for the tick of the alarm's second: the wake follows the alarm's deadline (alarms::
+// alarmDeadline) as the window's state changes, and is cancelled when no alarm is set.
+class WakeSchedule
+{
+public:
+    // How long before the deadline the computer wakes: time to resume.
+    static constexpr int leadSeconds = 60;
+    // How near a wake may be asked, and how far: the wake helper's own limits (30 s, 8 days)
+    // with a margin for the time the request takes. A deadline nearer than the nearest wake
+    // is not woken for: the computer is awake now, kept so while an alarm is set.
+    static constexpr int nearestSeconds = 35;
+    static constexpr int farthestSeconds = 8 * 24 * 3600 - 600;
+    // A deadline that moves by no more than this stays as it was armed: the countdown's own
+    // steps follow the clock's ticks, which come a little after each second.
+    static constexpr int toleranceSeconds = 3;
+
+    // Both must outlive the schedule.
+    WakeSchedule(const frmPlayer &f, WakeTimer &timer);
+    WakeSchedule(const WakeSchedule &) = delete;
+    WakeSchedule &operator=(const WakeSchedule &) = delete;
+
+    // Reads the window's alarm afresh; arms, moves or cancels the wake where its deadline has
+    // changed. Where a deadline was too far ahead to wake for, it tries again.
+    void update();
+    // The window closes: the wake is cancelled and the window read no more.
+    void shutdown();
+
+private:
+    const frmPlayer &m_f;
+    WakeTimer &m_timer;
+    std::optional<QDateTime> m_deadline;
+    // The wake armed now, for m_deadline.
+    std::optional<QDateTime> m_wake;
+    bool m_closed = false;
+};

@@ -1,0 +1,55 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "desktop/alarmwatch.h"
+#include "desktop/keepawake.h"
+#include "desktop/waketimer.h"
+#include "fakes/faketone.h"
+
+#include <QStringList>
+
+#include <memory>
+#include <optional>
+
+// The wake asked, and every call that asked it: "arm 2026-12-08T06:29:00Z", "cancel".
+class FakeWakeTimer final : public WakeTimer
+{
+public:
+    void arm(const QDateTime &when) override
+    {
+        armed = when;
+        calls << QStringLiteral("arm ") + when.toUTC().toString(Qt::ISODate);
+    }
+    void cancel() override
+    {
+        armed.reset();
+        calls << QStringLiteral("cancel");
+    }
+
+    std::optional<QDateTime> armed;
+    QStringList calls;
+};
+
+class FakeKeepAwake final : public KeepAwake
+{
+public:
+    void setHeld(bool h) override { held = h; }
+    bool held = false;
+};
+
+// Fakes of every way the alarm watch keeps the computer awake and wakes it.
+struct FakePower
+{
+    FakeKeepAwake whileSet;
+    FakeKeepAwake whileRinging;
+    FakeWakeTimer wake;
+    ToneRecord tone;
+
+    // The watch over the window, with a real wake timer if given; to be destroyed before it.
+    std::unique_ptr<AlarmWatch> watch(frmPlayer &f, WakeTimer *timer = nullptr)
+    {
+        return std::make_unique<AlarmWatch>(
+            f, MachinePower {whileSet, whileRinging, timer ? *timer : wake},
+            std::make_unique<FakeTone>(tone));
+    }
+};
