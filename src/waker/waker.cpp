@@ -34,8 +34,7 @@ QDBusMessage authorizationQuery(const QString &caller)
                                          QStringLiteral("CheckAuthorization"));
     QDBusArgument subject;
     subject.beginStructure();
-    subject << QStringLiteral("system-bus-name")
-            << QVariantMap {{QStringLiteral("name"), QVariant::fromValue(QDBusVariant(caller))}};
+    subject << QStringLiteral("system-bus-name") << QVariantMap {{QStringLiteral("name"), caller}};
     subject.endStructure();
     query << QVariant::fromValue(subject) << wakeAction
           << QVariant::fromValue(QMap<QString, QString>()) << 0u << QString();
