@@ -32,8 +32,9 @@ for set in "$@"; do
             xvfb xauth xdotool x11-utils imagemagick libx11-dev tesseract-ocr
             # a private D-Bus; playerctl and dbus-launch to try the media keys by hand
             dbus dbus-x11 playerctl
-            # the installed desktop entry, metadata and Debian package
-            desktop-file-utils appstream lintian
+            # the installed desktop entry, metadata and Debian package; systemd-analyze for
+            # the wake helper's unit
+            desktop-file-utils appstream lintian systemd
             # sanitizer and fuzzing builds
             clang libclang-rt-14-dev
         ) ;;
