@@ -74,6 +74,6 @@ dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/dbus-1/system-services/io.g
 for script in postinst prerm; do
     dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx "\./$script" || fail "the package has no $script"
 done
-# Debian's own checks of a package: any error fails, warnings are shown.
-lintian --info "$deb" || fail "lintian found errors in the package"
+# Debian's own checks of a package: any error or warning fails.
+lintian --info --fail-on error,warning "$deb" || fail "lintian found errors or warnings in the package"
 echo "installed and packaged: $(basename "$deb")"
