@@ -7,7 +7,8 @@
 #      offscreen platform here, stopped once it runs), and lists the packages that it
 #      installed: no sound server and no test tool may be among them;
 #   2. runs scripts/test.sh, which adds the test set and runs every test;
-#   3. builds the Debian package as the README says, installs it with apt-get, and starts the
+#   3. builds the Debian package as the README says, installs it with apt-get, starts a
+#      system bus there and calls the installed wake helper on it with busctl, and starts the
 #      installed program by its desktop entry's Exec line in an X server of its own, where
 #      tests/desktop/seen_on_screen.sh finds its window by its title, clicks it and closes it.
 # Prints the time of each phase. Needs root, debootstrap, git and about 5 GB of disk.
@@ -142,6 +143,47 @@ install_package() {
         ! ldd /usr/bin/wakewell | grep -E "libQt6(Multimedia|Network)" || exit 1'
 }
 
+# The installed wake helper on a system bus started in the chroot. Without systemd there, the
+# bus starts the helper through its own setuid launch helper as the user _wakewell, without
+# CAP_WAKE_ALARM (which only systemd's unit gives it): the kernel's refusal is then the answer
+# to an Arm that polkit allowed, and the timer itself is seen only where the helper got the
+# capability. Either way, the helper must run as its own user, refuse a user that polkit does
+# not allow, and leave once it holds nothing.
+waker_activation() {
+    in_root 'mkdir -p /run/dbus
+        dbus-uuidgen --ensure
+        dbus-daemon --system --fork
+        call() { busctl --system call io.github.wakewell.Waker /io/github/wakewell/Waker \
+            io.github.wakewell.Waker "$@" 2>&1 || true; }
+        deadline=$(( ($(date +%s) + 300) * 1000000 ))
+        reply=$(call Arm t "$deadline")
+        echo "Arm as root: $reply"
+        pid=$(busctl --system status --no-pager io.github.wakewell.Waker | sed -n "s/^PID=//p")
+        user=$(stat -c %U "/proc/$pid")
+        echo "the helper: pid $pid, user $user"
+        [ "$user" = _wakewell ]
+        case $reply in
+        "u "*) echo "the kernel holds: $(grep -h "^it_value" /proc/"$pid"/fdinfo/* || true)" ;;
+        *Operation\ not\ permitted*) echo "(no CAP_WAKE_ALARM without systemd, as expected here)" ;;
+        esac
+        # Another user, at no seat: polkit says no.
+        reply=$(setpriv --reuid=nobody --regid=nogroup --clear-groups busctl --system call \
+            io.github.wakewell.Waker /io/github/wakewell/Waker io.github.wakewell.Waker \
+            Arm t "$deadline" 2>&1 || true)
+        echo "Arm as nobody: $reply"
+        grep -Eq "not allowed|polkit could not be asked" <<<"$reply"
+        echo "Cancel of a timer not the caller'"'"'s: $(call Cancel u 1)"
+        for wait in $(seq 20); do
+            busctl --system status io.github.wakewell.Waker >/dev/null 2>&1 || break
+            sleep 1
+        done
+        if busctl --system status io.github.wakewell.Waker >/dev/null 2>&1; then
+            echo "the helper still runs, holding nothing"; exit 1
+        fi
+        echo "the helper left after $wait s holding nothing"
+        kill "$(cat /run/dbus/pid)"'
+}
+
 start_installed() {
     in_root 'exec=$(sed -n "s/^Exec=//p" /usr/share/applications/io.github.wakewell.Wakewell.desktop)
         echo "Exec=$exec: $(command -v "$exec")"
@@ -154,6 +196,7 @@ phase "debootstrap --variant=minbase bookworm" make_chroot
 phase "scripts/run.sh (run set, build, start)" run_command
 phase "scripts/test.sh (test set, build, all tests)" in_root scripts/test.sh
 phase "the Debian package built and installed" install_package
+phase "the installed wake helper started by the system bus" waker_activation
 phase "the installed wakewell from its desktop entry" start_installed
 echo
 echo "== passed, on a fresh Debian 12 in $root"

@@ -40,8 +40,9 @@ for set in "$@"; do
             dbus dbus-x11 playerctl
             # the accessibility bus that screen readers read, and a client of it in Python
             at-spi2-core python3-pyatspi
-            # the installed desktop entry, metadata and Debian package
-            desktop-file-utils appstream lintian
+            # the installed desktop entry, metadata and Debian package; systemd-analyze for
+            # the wake helper's unit
+            desktop-file-utils appstream lintian systemd
             # sanitizer and fuzzing builds
             clang libclang-rt-14-dev
         ) ;;

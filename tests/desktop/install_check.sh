@@ -2,8 +2,9 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Installs a built Wakewell into a temporary prefix as `cmake --install` does, checks that a
 # desktop finds everything where it looks and that the desktop entry and the AppStream
-# metadata validate, then makes the Debian package and checks what it holds and needs, and
-# that Debian's lintian finds no error in it.
+# metadata validate, that the wake helper's D-Bus, polkit, systemd and sysusers files are
+# where those look and the unit passes systemd-analyze verify, then makes the Debian package
+# and checks what it holds and needs, and that Debian's lintian finds no error in it.
 # Usage: install_check.sh <build folder> <application id> <icon sizes...>
 set -euo pipefail
 build=$1 id=$2
@@ -30,11 +31,32 @@ grep -qx "Icon=$id" "$desktop" || fail "Icon is not $id"
 grep -q "<launchable type=\"desktop-id\">$id.desktop</launchable>" "$metainfo" \
     || fail "the metadata does not launch $id.desktop"
 
+# The wake helper, and the files that let D-Bus start it through systemd as its own user.
+waker=$prefix/libexec/wakewell/wakewell-waker
+busservice=$prefix/share/dbus-1/system-services/io.github.wakewell.Waker.service
+unit=$prefix/lib/systemd/system/wakewell-waker.service
+[ -x "$waker" ] || fail "no libexec/wakewell/wakewell-waker"
+for file in share/dbus-1/system.d/io.github.wakewell.Waker.conf \
+    share/polkit-1/actions/io.github.wakewell.Waker.policy lib/sysusers.d/wakewell.conf; do
+    [ -f "$prefix/$file" ] || fail "no $file"
+done
+grep -qx "Exec=$waker" "$busservice" || fail "the D-Bus service does not start $waker"
+grep -qx "SystemdService=wakewell-waker.service" "$busservice" || fail "the D-Bus service names no unit"
+grep -qx "ExecStart=$waker" "$unit" || fail "the unit does not start $waker"
+! ldd "$waker" | grep -q Widgets || fail "the helper links Qt Widgets"
+systemd-analyze verify --man=no "$unit"
+systemd-analyze security --offline=true "$unit" | tail -1
+
 cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null
 deb=$(ls "$work"/package/*.deb)
 contents=$(dpkg-deb --contents "$deb")
 for file in usr/bin/wakewell usr/share/applications/$id.desktop \
-    usr/share/metainfo/$id.metainfo.xml usr/share/icons/hicolor/256x256/apps/$id.png; do
+    usr/share/metainfo/$id.metainfo.xml usr/share/icons/hicolor/256x256/apps/$id.png \
+    usr/libexec/wakewell/wakewell-waker \
+    usr/share/dbus-1/system-services/io.github.wakewell.Waker.service \
+    usr/share/dbus-1/system.d/io.github.wakewell.Waker.conf \
+    usr/share/polkit-1/actions/io.github.wakewell.Waker.policy \
+    usr/lib/systemd/system/wakewell-waker.service usr/lib/sysusers.d/wakewell.conf; do
     grep -q " \./$file\$" <<<"$contents" || fail "the package lacks $file"
 done
 depends=$(dpkg-deb --field "$deb" Depends)
@@ -53,6 +75,11 @@ changelog=$(dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/doc/wakewell/ch
 [[ $changelog == "wakewell ($version) "* ]] || fail "the changelog's latest entry is not $version"
 grep -m1 '<release ' "$metainfo" | grep -q "version=\"$version\"" \
     || fail "the metadata's latest release is not $version"
-# Debian's own checks of a package: any error fails, warnings are shown.
-lintian --info "$deb" || fail "lintian found errors in the package"
+dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/dbus-1/system-services/io.github.wakewell.Waker.service \
+    | grep -qx "Exec=/usr/libexec/wakewell/wakewell-waker" || fail "the package's D-Bus service starts no /usr/libexec/wakewell/wakewell-waker"
+for script in postinst prerm; do
+    dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx "\./$script" || fail "the package has no $script"
+done
+# Debian's own checks of a package: any error or warning fails.
+lintian --info --fail-on error,warning "$deb" || fail "lintian found errors or warnings in the package"
 echo "installed and packaged: $(basename "$deb")"

@@ -11,26 +11,39 @@ const char config[]
     = R"(<!DOCTYPE busconfig PUBLIC "-//freedesktop//DTD D-Bus Bus Configuration 1.0//EN"
  "http://www.freedesktop.org/standards/dbus/1.0/busconfig.dtd">
 <busconfig>
-  <type>session</type>
-  <listen>unix:tmpdir=%1</listen>
+  <type>%1</type>
+  <listen>unix:path=%2/bus</listen>
   <auth>EXTERNAL</auth>
-  <policy context="default">
+%3
+</busconfig>
+)";
+const char allowAll[] = R"(  <policy context="default">
     <allow send_destination="*" eavesdrop="true"/>
     <allow eavesdrop="true"/>
     <allow own="*"/>
-  </policy>
-</busconfig>
-)";
+  </policy>)";
 } // namespace
 
-PrivateBus::PrivateBus()
+PrivateBus::PrivateBus() : PrivateBus(QStringLiteral("session"), QString::fromLatin1(allowAll)) { }
+
+PrivateBus::PrivateBus(const QString &type, const QString &policy)
 {
     const QString configPath = m_dir.filePath(QStringLiteral("bus.conf"));
     QFile file(configPath);
     if (!file.open(QIODevice::WriteOnly)
-        || file.write(QString::fromLatin1(config).arg(m_dir.path()).toUtf8()) < 0)
+        || file.write(QString::fromLatin1(config).arg(type, m_dir.path(), policy).toUtf8()) < 0)
         qFatal("cannot write %s", qPrintable(configPath));
     file.close();
+    // The services it starts find it as their bus of its type; a system bus serves every user.
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("DBUS_%1_BUS_ADDRESS").arg(type.toUpper()),
+                       QStringLiteral("unix:path=%1/bus").arg(m_dir.path()));
+    m_daemon.setProcessEnvironment(environment);
+    if (type == QLatin1String("system"))
+        QFile::setPermissions(m_dir.path(),
+                              QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                                  | QFile::ReadGroup | QFile::ExeGroup | QFile::ReadOther
+                                  | QFile::ExeOther);
     m_daemon.start(QStringLiteral("dbus-daemon"),
                    {QStringLiteral("--config-file=") + configPath, QStringLiteral("--nofork"),
                     QStringLiteral("--print-address")});

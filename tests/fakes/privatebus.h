@@ -6,13 +6,17 @@
 #include <QString>
 #include <QTemporaryDir>
 
-// A D-Bus daemon of the test's own, for as long as the object lives. It activates no
-// services, so no real portal or player can start on it and answer in a fake's place.
+// A D-Bus daemon of the test's own, for as long as the object lives. By default it lets
+// anything through and activates no services, so no real portal or player can start on it
+// and answer in a fake's place.
 class PrivateBus
 {
 public:
     // Starts the daemon and waits for its address; fails the test when it cannot.
     PrivateBus();
+    // A bus of the given type ("session", "system") with the configuration elements given
+    // (policies, includes, service folders) in place of letting anything through.
+    PrivateBus(const QString &type, const QString &policy);
     ~PrivateBus();
 
     QString address() const { return m_address; }

@@ -7,16 +7,17 @@
 #include <unistd.h>
 
 // Root reads any folder whatever its permission bits. While this lives the process runs as
-// nobody, real and effective id both (Qt's own checks ask access(), which reads the real one),
-// so that a folder without read permission really refuses; the saved id is the way back. The
-// folders the test reads must then be open to others.
+// nobody, or as the user id given, real and effective id both (Qt's own checks ask access(),
+// which reads the real one), so that a folder without read permission really refuses, and a
+// bus connection made meanwhile is that user's; the saved id is the way back. The folders the
+// test reads must then be open to others.
 class Unprivileged
 {
 public:
-    Unprivileged()
+    explicit Unprivileged(uid_t uid = 65534)
     {
         if (geteuid() == 0)
-            m_dropped = setresuid(65534, 65534, 0) == 0;
+            m_dropped = setresuid(uid, uid, 0) == 0;
     }
     ~Unprivileged()
     {

@@ -1,0 +1,58 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// wakewell-waker: arms kernel alarm timers on the system bus for Wakewell's window, so that a
+// sleeping machine wakes for an alarm. Started by D-Bus activation, as its own system user
+// holding CAP_WAKE_ALARM alone; it exits once it holds no timer.
+#include "waker.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QDBusConnection>
+#include <QDBusError>
+
+#include <cstdio>
+
+int main(int argc, char **argv)
+{
+    QCoreApplication app(argc, argv);
+    // The command line is fixed by the D-Bus service file; callers cannot set these. They
+    // exist for the tests, which want a short idle and a timer that expires soon.
+    QCommandLineParser parser;
+    const QCommandLineOption idle(QStringLiteral("idle-seconds"),
+                                  QStringLiteral("Exit after holding nothing this long (5)."),
+                                  QStringLiteral("seconds"));
+    const QCommandLineOption minAhead(QStringLiteral("min-ahead-seconds"),
+                                      QStringLiteral("Refuse deadlines sooner than this (30)."),
+                                      QStringLiteral("seconds"));
+    parser.addOptions({idle, minAhead});
+    parser.addHelpOption();
+    parser.process(app);
+    Waker::Limits limits;
+    bool idleRead = true;
+    bool minAheadRead = true;
+    if (parser.isSet(idle))
+        limits.idle = std::chrono::seconds(parser.value(idle).toUInt(&idleRead));
+    if (parser.isSet(minAhead))
+        limits.minAhead = std::chrono::seconds(parser.value(minAhead).toUInt(&minAheadRead));
+    if (!idleRead || !minAheadRead) {
+        std::fprintf(stderr, "wakewell-waker: the options take whole seconds\n");
+        return 2;
+    }
+
+    QDBusConnection bus = QDBusConnection::systemBus();
+    if (!bus.isConnected()) {
+        std::fprintf(stderr, "wakewell-waker: no system bus: %s\n",
+                     qPrintable(bus.lastError().message()));
+        return 1;
+    }
+    Waker waker(bus, limits);
+    QObject::connect(&waker, &Waker::idle, &app, &QCoreApplication::quit);
+    // The object first, then the name: a call that the name's activation queued finds it.
+    if (!bus.registerObject(QStringLiteral("/io/github/wakewell/Waker"), &waker,
+                            QDBusConnection::ExportScriptableSlots)
+        || !bus.registerService(QStringLiteral("io.github.wakewell.Waker"))) {
+        std::fprintf(stderr, "wakewell-waker: cannot serve io.github.wakewell.Waker: %s\n",
+                     qPrintable(bus.lastError().message()));
+        return 1;
+    }
+    return app.exec();
+}
