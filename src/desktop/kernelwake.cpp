@@ -99,14 +99,14 @@ void KernelWake::tryOwnTimer()
 
 void KernelWake::setOwnTimer()
 {
-    itimerspec spec {};
+    itimerspec when {};
     if (m_wanted) {
         const qint64 ms = m_wanted->toMSecsSinceEpoch();
-        spec.it_value.tv_sec = ms / 1000;
-        spec.it_value.tv_nsec = (ms % 1000) * 1'000'000;
+        when.it_value.tv_sec = ms / 1000;
+        when.it_value.tv_nsec = (ms % 1000) * 1'000'000;
     }
     // A zero time disarms the timer.
-    if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &spec, nullptr) != 0 && m_wanted)
+    if (::timerfd_settime(m_fd, TFD_TIMER_ABSTIME, &when, nullptr) != 0 && m_wanted)
         cannotWake(QStringLiteral("the kernel refused the wake timer (%1)")
                        .arg(QString::fromLocal8Bit(std::strerror(errno))));
 }
