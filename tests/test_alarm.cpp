@@ -320,14 +320,14 @@ private slots:
     {
         startWatched();
         setAlarm("6:00:01 AM");
-        QVERIFY(!m_power.whileRinging.held);
+        QVERIFY(!m_power.whileDue.held);
         ticks(1);
-        QVERIFY(m_power.whileRinging.held);
+        QVERIFY(m_power.whileDue.held);
         QTest::mouseClick(m_window->Command1, Qt::LeftButton);
-        QVERIFY(!m_power.whileRinging.held);
+        QVERIFY(!m_power.whileDue.held);
         // A Play by hand is no alarm.
         QTest::mouseClick(m_window->cmdPlay, Qt::LeftButton);
-        QVERIFY(!m_power.whileRinging.held);
+        QVERIFY(!m_power.whileDue.held);
     }
 
     // Thirty days of a clock that ticks at the times the window arms Timer2 for, a little

@@ -24,9 +24,9 @@ private slots:
         startHeldWithThreeSongs();
         ToneRecord tone;
         ExecutionState keepAwake;
-        ExecutionState whileRinging;
+        ExecutionState whileDue;
         FakeWakeTimer wake;
-        AlarmWatch watch(*m_window, {keepAwake, whileRinging, wake},
+        AlarmWatch watch(*m_window, {keepAwake, whileDue, wake},
                          std::make_unique<FakeTone>(tone));
         const EXECUTION_STATE awake = ES_CONTINUOUS | ES_SYSTEM_REQUIRED;
 
