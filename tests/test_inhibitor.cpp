@@ -498,8 +498,8 @@ private slots:
             QTRY_COMPARE(m_logind->held(lid), 0);
         }
         QList<QStringList> lids;
-        std::copy_if(m_logind->inhibits.begin(), m_logind->inhibits.end(),
-                     std::back_inserter(lids), [&](const QStringList &i) { return i[0] == lid; });
+        std::copy_if(m_logind->inhibits.begin(), m_logind->inhibits.end(), std::back_inserter(lids),
+                     [&](const QStringList &i) { return i[0] == lid; });
         QCOMPARE(lids.size(), 2);
         QCOMPARE(lids[0], (QStringList {lid, "Wakewell", "An alarm is due", "block"}));
     }
@@ -567,7 +567,8 @@ private slots:
             QCOMPARE(m_waker->calls.size(), 3);
         QTRY_COMPARE(m_notifications->notes.size(), 2);
         QVERIFY2(m_notifications->notes[0].contains(why), qPrintable(m_notifications->notes[0]));
-        QVERIFY(m_notifications->notes[1].startsWith("The computer cannot wake for the alarm at 07"));
+        QVERIFY(
+            m_notifications->notes[1].startsWith("The computer cannot wake for the alarm at 07"));
         const QString text = caught.text();
         QCOMPARE(text.count(QStringLiteral("Wakewell: the computer cannot be woken")), 2);
         QVERIFY2(text.contains(why), qPrintable(text));
@@ -624,8 +625,7 @@ private slots:
         openWindow();
         setTimeAlarm(QStringLiteral("6:30:00 AM"));
         QTRY_COMPARE(m_waker->armed.size(), 1);
-        QCOMPARE(m_waker->calls,
-                 QStringList(3, armCall(QTime(6, 29))));
+        QCOMPARE(m_waker->calls, QStringList(3, armCall(QTime(6, 29))));
         unserve(m_waker);
         serve(m_waker, *m_systemBus);
         QTRY_COMPARE(m_waker->armed.size(), 1);

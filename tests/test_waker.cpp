@@ -491,10 +491,9 @@ private Q_SLOTS:
         QCOMPARE(rig.cancel(a, idOf(rig.arm(a, ahead(60)))).type(), QDBusMessage::ReplyMessage);
         const uint pid = rig.helperPid();
         ::kill(pid_t(pid), SIGSTOP);
-        const QDBusPendingCall late
-            = a.asyncCall(QDBusMessage::createMethodCall(service, objectPath, service,
-                                                         QStringLiteral("Arm"))
-                          << QVariant::fromValue(qulonglong(ahead(60))));
+        const QDBusPendingCall late = a.asyncCall(
+            QDBusMessage::createMethodCall(service, objectPath, service, QStringLiteral("Arm"))
+            << QVariant::fromValue(qulonglong(ahead(60))));
         QTest::qWait(1500);
         ::kill(pid_t(pid), SIGCONT);
         const QDBusMessage reply = Rig::wait(late);

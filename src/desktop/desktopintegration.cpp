@@ -3,8 +3,7 @@
 
 DesktopIntegration::DesktopIntegration(frmPlayer &f, const BusAddresses &buses, DriveTable drives,
                                        std::unique_ptr<TonePlayer> tone, QObject *parent)
-    : QObject(parent), m_session(buses.session),
-      m_system(buses.system, BusLink::Start::WhenOpened),
+    : QObject(parent), m_session(buses.session), m_system(buses.system, BusLink::Start::WhenOpened),
       m_inhibitor(m_session, m_system, Inhibitor::alarmSet),
       m_due(m_session, m_system, Inhibitor::alarmDue),
       m_wake(m_session, m_system, [this] { return m_inhibitor.isSettled(); }),

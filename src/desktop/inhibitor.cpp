@@ -16,16 +16,25 @@ constexpr uint portalSuspend = 4;
 } // namespace
 
 const Inhibitor::Lock Inhibitor::alarmSet {
-    "sleep", "block", "An alarm is set", true,
+    "sleep",
+    "block",
+    "An alarm is set",
+    true,
     "neither an inhibit portal nor systemd-logind answered; the computer may sleep while an "
     "alarm is set",
     false};
 const Inhibitor::Lock Inhibitor::wakeArming {
-    "sleep", "delay", "The wake for an alarm is being armed", false,
+    "sleep",
+    "delay",
+    "The wake for an alarm is being armed",
+    false,
     "systemd-logind did not answer; a suspend may not wait for the alarm's wake to be armed",
     false};
 const Inhibitor::Lock Inhibitor::alarmDue {
-    "sleep:handle-lid-switch", "block", "An alarm is due", false,
+    "sleep:handle-lid-switch",
+    "block",
+    "An alarm is due",
+    false,
     "systemd-logind did not answer; closing the lid may suspend the computer while an alarm "
     "is due or rings",
     true};

@@ -165,8 +165,7 @@ void KernelWake::reconcile()
                         helperCame();
                 });
     }
-    const std::optional<QDateTime> wanted
-        = m_wanted ? std::optional(m_wanted->when) : std::nullopt;
+    const std::optional<QDateTime> wanted = m_wanted ? std::optional(m_wanted->when) : std::nullopt;
     // Moving is Cancel of the old one, then Arm of the new one.
     if (m_armedId != 0 && m_asked != wanted) {
         m_helper->Cancel(m_armedId);
