@@ -68,11 +68,12 @@ private slots:
         QCOMPARE(WaitForSingleObject(timer.handle(), 60'000), DWORD(WAIT_OBJECT_0));
         QVERIFY2(elapsed.elapsed() > 1000, qPrintable(QString::number(elapsed.elapsed())));
 
-        timer.arm(QDateTime::currentDateTimeUtc().addSecs(1));
+        const QDateTime alarm = QDateTime::currentDateTimeUtc().addSecs(7200);
+        timer.arm(QDateTime::currentDateTimeUtc().addSecs(1), alarm);
         timer.cancel();
-        timer.arm(QDateTime::currentDateTimeUtc().addSecs(3600));
+        timer.arm(QDateTime::currentDateTimeUtc().addSecs(3600), alarm);
         QCOMPARE(WaitForSingleObject(timer.handle(), 3000), DWORD(WAIT_TIMEOUT));
-        timer.arm(QDateTime::currentDateTimeUtc().addSecs(1));
+        timer.arm(QDateTime::currentDateTimeUtc().addSecs(1), alarm);
         QCOMPARE(WaitForSingleObject(timer.handle(), 60'000), DWORD(WAIT_OBJECT_0));
         m_window->close();
         stop();
