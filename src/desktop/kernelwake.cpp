@@ -138,10 +138,10 @@ void KernelWake::systemReady()
 
 void KernelWake::reconcile()
 {
-    if (m_way != Way::Helper || m_asking || m_retry.isActive())
+    if (m_way != Way::Helper || m_asking || m_retry.isActive() || (!m_wanted && m_armedId == 0))
         return;
     if (!m_system.isReady()) {
-        if (m_wanted && m_mayConnect())
+        if (m_mayConnect())
             m_system.open();
         return;
     }

@@ -240,7 +240,7 @@ void Waker::leave()
 {
     m_leaving = true;
     emit leaving();
-    m_bus.unregisterService(interface);
+    m_bus.unregisterService(QString::fromLatin1(service));
     QTimer::singleShot(m_limits.linger, this, &Waker::done);
 }
 
