@@ -111,6 +111,14 @@ void KernelWake::othersSettled()
     reconcile();
 }
 
+void KernelWake::hurry()
+{
+    if (!m_retry.isActive())
+        return;
+    m_retry.stop();
+    reconcile();
+}
+
 void KernelWake::setOwnTimer()
 {
     QString error;

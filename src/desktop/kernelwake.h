@@ -63,6 +63,8 @@ signals:
 public slots:
     // mayConnect() may have changed.
     void othersSettled();
+    // A suspend is waiting: a call that waits out a pause is made now.
+    void hurry();
 
 private:
     enum class Way { Untried, Own, Helper };

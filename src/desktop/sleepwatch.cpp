@@ -50,6 +50,8 @@ void SleepWatch::prepareForSleep(bool start)
         std::fprintf(stderr, "Wakewell: the computer is going to sleep\n");
         m_suspending = true;
         emit suspending();
+        // logind waits a few seconds at most.
+        m_wake.hurry();
         letGoOnceArmed();
     } else {
         std::fprintf(stderr, "Wakewell: the computer has woken\n");
