@@ -240,9 +240,35 @@ private slots:
         ticks(2);
         QCOMPARE(m_record.opened.size(), 1);
         QCOMPARE(m_power.wake.calls, QStringList {"arm 2026-12-09T05:59:02Z"});
-        // Up to a minute and a half ahead, the wake is the nearest one.
+        // Up to 68 s ahead, the wake is the nearest one.
         typeOver(m_window->Text2, "6:01:00 AM");
-        QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:00:37Z"));
+        QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:00:10Z"));
+    }
+
+    // As the computer goes to sleep, the alarm gets a wake however near it is: where the
+    // wake has fired already while the computer was awake, or none was armed as the alarm
+    // was too near, the nearest wake; a wake armed ahead of that stays as it is.
+    void wakeArmedBeforeSleep()
+    {
+        startWatched();
+        setAlarm("6:30:00 AM");
+        m_watch->beforeSleep();
+        QCOMPARE(m_power.wake.calls, QStringList {"arm 2026-12-08T06:29:00Z"});
+        tickAt(QTime(6, 29, 20));
+        m_watch->beforeSleep();
+        QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:29:28Z"));
+        m_watch->beforeSleep();
+        QCOMPARE(m_power.wake.calls.size(), 2);
+        // Asleep for the alarm's second: the alarm rings on waking, the wake is tomorrow's.
+        tickAt(QTime(6, 30, 0, 400));
+        QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-09T06:29:00Z"));
+
+        QTest::mouseClick(m_window->Command1, Qt::LeftButton);
+        QTest::mouseClick(m_window->Option2, Qt::LeftButton);
+        typeOver(m_window->Text5, "3");
+        QCOMPARE(lastWakeCall(), QStringLiteral("cancel"));
+        m_watch->beforeSleep();
+        QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:30:08Z"));
     }
 
     // A text the clock never shows sets an alarm that never rings: nothing to wake for.
@@ -314,20 +340,36 @@ private slots:
         QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-16T13:59:01Z"));
     }
 
-    // From the tick that an alarm starts the playlist until its music ends, the computer is
-    // kept awake, against a closed lid too.
-    void awakeWhileItRings()
+    // From two minutes before an alarm falls due until the music it started ends, the
+    // computer is kept awake, against a closed lid too: from the tick that comes into those
+    // two minutes, or from waking into them.
+    void awakeFromShortlyBeforeUntilTheMusicEnds()
     {
         startWatched();
-        setAlarm("6:00:01 AM");
-        QVERIFY(!m_power.whileRinging.held);
-        ticks(1);
-        QVERIFY(m_power.whileRinging.held);
+        setAlarm("6:03:00 AM");
+        tickAt(QTime(6, 0, 58, 900));
+        QVERIFY(!m_power.whileDue.held);
+        tickAt(QTime(6, 1, 0, 100));
+        QVERIFY(m_power.whileDue.held);
+        tickAt(QTime(6, 3, 0, 100));
+        QCOMPARE(m_record.opened.size(), 1);
+        QVERIFY(m_power.whileDue.held);
         QTest::mouseClick(m_window->Command1, Qt::LeftButton);
-        QVERIFY(!m_power.whileRinging.held);
+        QVERIFY(!m_power.whileDue.held);
         // A Play by hand is no alarm.
         QTest::mouseClick(m_window->cmdPlay, Qt::LeftButton);
-        QVERIFY(!m_power.whileRinging.held);
+        QVERIFY(!m_power.whileDue.held);
+        QTest::mouseClick(m_window->Command1, Qt::LeftButton);
+
+        // Woken a minute before the alarm: held at once, before any tick.
+        typeOver(m_window->Text2, "6:30:00 AM");
+        m_watch->beforeSleep();
+        m_clock.advance(26 * 60 * 1000);
+        m_watch->afterSleep();
+        QVERIFY(m_power.whileDue.held);
+        // No alarm set any more: let go.
+        typeOver(m_window->Text2, QString());
+        QVERIFY(!m_power.whileDue.held);
     }
 
     // Thirty days of a clock that ticks at the times the window arms Timer2 for, a little

@@ -65,7 +65,8 @@ public:
 };
 
 // systemd-logind: every Inhibit gets the write end of a pipe of its own; the lock is held
-// until every copy of that end is closed, which the read end sees.
+// until every copy of that end is closed, which the read end sees. It tells of a suspend and
+// a resume as logind does, by PrepareForSleep.
 class FakeLogind final : public QDBusVirtualObject
 {
 public:
@@ -81,18 +82,28 @@ public:
             ::close(fd);
     }
 
-    // Every lock handed out whose descriptor is still open somewhere; of one kind alone, if
-    // given.
-    int held(const QString &what = QString()) const
+    // Every lock handed out whose descriptor is still open somewhere; of one kind and mode
+    // alone, if given.
+    int held(const QString &what = QString(), const QString &mode = QString()) const
     {
         int open = 0;
         for (qsizetype i = 0; i < readEnds.size(); ++i) {
             pollfd p {readEnds[i], POLLIN, 0};
-            const bool kind = what.isEmpty() || inhibits[i].value(0) == what;
+            const bool kind = (what.isEmpty() || inhibits[i].value(0) == what)
+                && (mode.isEmpty() || inhibits[i].value(3) == mode);
             if (kind && (::poll(&p, 1, 0) == 0 || !(p.revents & POLLHUP)))
                 ++open;
         }
         return open;
+    }
+    int delaying() const { return held(QStringLiteral("sleep"), QStringLiteral("delay")); }
+
+    static void prepareForSleep(bool start)
+    {
+        QDBusMessage signal = QDBusMessage::createSignal(
+            QString::fromLatin1(path), QStringLiteral("org.freedesktop.login1.Manager"),
+            QStringLiteral("PrepareForSleep"));
+        QDBusConnection(QString::fromLatin1(name)).send(signal << start);
     }
 
     QString introspect(const QString &) const override { return {}; }
@@ -117,7 +128,8 @@ public:
 };
 
 // Wakewell's wake helper: every Arm gets an id of its own, held until Cancel; with a refusal
-// set, every Arm is answered with that error.
+// set, every Arm is answered with that error, the next `failures` of them alone if that is
+// set; while holding, Arms wait for release().
 class FakeWaker final : public QDBusVirtualObject
 {
 public:
@@ -127,7 +139,23 @@ public:
     QStringList calls;
     QList<uint> armed;
     QString refusal;
+    int failures = -1;
+    bool holding = false;
+    QList<QDBusMessage> held;
     uint lastId = 0;
+
+    void release()
+    {
+        for (const QDBusMessage &call : std::exchange(held, {})) {
+            armed << ++lastId;
+            QDBusConnection(QString::fromLatin1(name)).send(call.createReply(lastId));
+        }
+    }
+    QString lastArm() const
+    {
+        const QStringList arms = calls.filter(QStringLiteral("Arm"));
+        return arms.isEmpty() ? QString() : arms.last();
+    }
 
     QString introspect(const QString &) const override { return {}; }
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
@@ -135,8 +163,14 @@ public:
         const QVariantList args = message.arguments();
         if (message.member() == "Arm" && message.signature() == "t") {
             calls << QStringLiteral("Arm %1").arg(args[0].toULongLong());
-            if (!refusal.isEmpty()) {
+            if (!refusal.isEmpty() && failures != 0) {
+                --failures;
                 connection.send(message.createErrorReply(refusal, QStringLiteral("refused")));
+                return true;
+            }
+            if (holding) {
+                message.setDelayedReply(true);
+                held << message;
                 return true;
             }
             armed << ++lastId;
@@ -249,6 +283,13 @@ class TestInhibitor : public QObject, public DesktopTest
             return;
         QDBusConnection::disconnectFromBus(QString::fromLatin1(Fake::name));
         fake.reset();
+    }
+
+    // The helper's call that arms a wake at this time today.
+    QString armCall(QTime wake) const
+    {
+        const QDateTime at(m_clock.wall.date(), wake);
+        return QStringLiteral("Arm %1").arg(at.toMSecsSinceEpoch() * 1000);
     }
 
     // The window, then Wakewell's desktop side on the buses the environment names.
@@ -369,28 +410,36 @@ private slots:
         serve(m_logind, *m_systemBus);
         openWindow();
         setTimeAlarm(QStringLiteral("6:30:00 AM"));
-        auto held = [&] { return portal ? m_portal->held() : m_logind->held(); };
-        QTRY_COMPARE(held(), 1);
+        auto held = [&] {
+            return (portal ? m_portal->held() : m_logind->held("sleep", "block"))
+                + m_logind->delaying();
+        };
+        QTRY_COMPARE(held(), 2);
         m_window->close();
         QTRY_COMPARE(held(), 0);
-        QCOMPARE(m_logind->inhibits.size(), portal ? 0 : 1);
+        QCOMPARE(m_logind->inhibits.size(), portal ? 1 : 2);
     }
 
     void logindWhenNoPortalAnswers()
     {
         serve(m_logind, *m_systemBus);
         openWindow();
-        setCountdown(QStringLiteral("5"));
-        QTRY_COMPARE(m_logind->held(), 1);
-        QCOMPARE(m_logind->inhibits,
-                 (QList<QStringList> {{"sleep", "Wakewell", "An alarm is set", "block"}}));
+        setCountdown(QStringLiteral("500"));
+        QTRY_COMPARE(m_logind->held(), 2);
+        QList<QStringList> inhibits = m_logind->inhibits;
+        std::sort(inhibits.begin(), inhibits.end());
+        QCOMPARE(inhibits,
+                 (QList<QStringList> {
+                     {"sleep", "Wakewell", "An alarm is set", "block"},
+                     {"sleep", "Wakewell", "The wake for an alarm is being armed", "delay"}}));
         QTest::mouseClick(child<QRadioButton>("Option1"), Qt::LeftButton);
         QTRY_COMPARE(m_logind->held(), 0);
-        QCOMPARE(m_logind->inhibits.size(), 1);
+        QCOMPARE(m_logind->inhibits.size(), 2);
     }
 
-    // Neither service, or no bus at all: one line on standard error, however often an alarm
-    // is set, and nothing else: no message box, no warning, the window as it would be.
+    // Neither service, or no bus at all: one line on standard error for each lock, however
+    // often an alarm is set, one for each alarm that gets no wake, and nothing else: no
+    // message box, no warning, the window as it would be.
     void noServiceIsSaidOnce_data()
     {
         QTest::addColumn<bool>("buses");
@@ -409,25 +458,26 @@ private slots:
         openWindow();
         QTest::failOnWarning(QRegularExpression(QStringLiteral(".*")));
         auto settled = [this] {
-            return m_desktop->inhibitor().isSettled() && m_desktop->wake().isSettled();
+            return m_desktop->inhibitor().isSettled() && m_desktop->wake().isSettled()
+                && m_desktop->sleepWatch().isSettled();
         };
-        for (const char *time : {"6:30:00 AM", "7:00:00 AM", "8:00:00 AM"}) {
+        for (const char *time : {"6:30:00 AM", "7:00:00 AM", "8:00:00 AM", "6:30:00 AM"}) {
             setTimeAlarm(QString::fromLatin1(time));
             QTRY_VERIFY(settled());
             retype("Text2", QString());
             QTRY_VERIFY(settled());
         }
-        // One line of the inhibitor, one of the wake.
         const QString text = caught.text();
-        QCOMPARE(text.count(u'\n'), 2);
-        QCOMPARE(text.count(QStringLiteral("\nWakewell: ")), 1);
+        QCOMPARE(text.count(u'\n'), 5);
+        QCOMPARE(text.count(QStringLiteral("Wakewell: ")), 5);
+        QCOMPARE(text.count(QStringLiteral("the computer cannot be woken for the alarm at ")), 3);
         QVERIFY2(text.startsWith(QStringLiteral("Wakewell: ")), qPrintable(text));
         QVERIFY(!errorBoxShown());
         QCOMPARE(title(), QStringLiteral("Wakewell of Your"));
     }
 
-    // From the tick that an alarm starts the playlist until its music ends, logind holds the
-    // lid too: at Stop Song and at the end of the playlist it is let go.
+    // From the tick that an alarm's countdown is set to sound until its music ends, logind
+    // holds the lid too: at Stop Song and at the end of the playlist it is let go.
     void lidHeldWhileTheAlarmRings()
     {
         serve(m_portal, *m_sessionBus);
@@ -447,9 +497,11 @@ private slots:
             }
             QTRY_COMPARE(m_logind->held(lid), 0);
         }
-        QCOMPARE(m_logind->inhibits.size(), 2);
-        QCOMPARE(m_logind->inhibits[0],
-                 (QStringList {lid, "Wakewell", "An alarm is ringing", "block"}));
+        QList<QStringList> lids;
+        std::copy_if(m_logind->inhibits.begin(), m_logind->inhibits.end(), std::back_inserter(lids),
+                     [&](const QStringList &i) { return i[0] == lid; });
+        QCOMPARE(lids.size(), 2);
+        QCOMPARE(lids[0], (QStringList {lid, "Wakewell", "An alarm is due", "block"}));
     }
 
     // The wake asked of the helper on the system bus, a minute before the countdown sounds;
@@ -459,10 +511,7 @@ private slots:
         serve(m_portal, *m_sessionBus);
         serve(m_waker, *m_systemBus);
         openWindow();
-        auto arm = [this](QTime wake) {
-            const QDateTime at(m_clock.wall.date(), wake);
-            return QStringLiteral("Arm %1").arg(at.toMSecsSinceEpoch() * 1000);
-        };
+        auto arm = [this](QTime wake) { return armCall(wake); };
         auto settled = [this] { return m_desktop->wake().isSettled(); };
         QTest::mouseClick(child<QRadioButton>("Option2"), Qt::LeftButton);
         retype("Text4", QStringLiteral("10"));
@@ -484,8 +533,8 @@ private slots:
         QTRY_COMPARE(m_waker->armed.size(), 0);
     }
 
-    // Where the wake cannot be had, it is said once however often an alarm is set: a line
-    // on standard error and a notification, never a message box.
+    // Where the wake cannot be had, it is said once for each alarm however often it is set:
+    // a line on standard error and a notification, never a message box.
     void noWakeIsSaidOnce_data()
     {
         QTest::addColumn<QString>("refusal");
@@ -509,19 +558,83 @@ private slots:
         }
         StderrCatch caught;
         openWindow();
-        for (const char *time : {"6:30:00 AM", "7:00:00 AM"}) {
+        for (const char *time : {"6:30:00 AM", "7:00:00 AM", "6:30:00 AM"}) {
             retype("Text2", QString());
             setTimeAlarm(QString::fromLatin1(time));
             QTRY_VERIFY(m_desktop->wake().isSettled());
         }
         if (m_waker)
-            QCOMPARE(m_waker->calls.size(), 2);
-        QTRY_COMPARE(m_notifications->notes.size(), 1);
+            QCOMPARE(m_waker->calls.size(), 3);
+        QTRY_COMPARE(m_notifications->notes.size(), 2);
         QVERIFY2(m_notifications->notes[0].contains(why), qPrintable(m_notifications->notes[0]));
+        QVERIFY(
+            m_notifications->notes[1].startsWith("The computer cannot wake for the alarm at 07"));
         const QString text = caught.text();
-        QCOMPARE(text.count(QStringLiteral("Wakewell: the computer cannot be woken")), 1);
+        QCOMPARE(text.count(QStringLiteral("Wakewell: the computer cannot be woken")), 2);
         QVERIFY2(text.contains(why), qPrintable(text));
         QVERIFY(!errorBoxShown());
+    }
+
+    // While an alarm is set, a suspend waits for logind's delay lock: as it begins, a wake
+    // that has fired already while the computer was awake is armed again at the nearest, and
+    // the lock is let go only once the helper has armed it. Woken within two minutes of the
+    // alarm, the computer holds the lid, and the delay lock again.
+    void suspendWaitsForTheWake()
+    {
+        serve(m_portal, *m_sessionBus);
+        serve(m_logind, *m_systemBus);
+        serve(m_waker, *m_systemBus);
+        openWindow();
+        const QString lid = QStringLiteral("sleep:handle-lid-switch");
+        setTimeAlarm(QStringLiteral("6:30:00 AM"));
+        QTRY_COMPARE(m_logind->delaying(), 1);
+        QTRY_COMPARE(m_waker->armed.size(), 1);
+        QCOMPARE(m_waker->lastArm(), armCall(QTime(6, 29)));
+
+        m_clock.wall.setTime(QTime(6, 29, 20));
+        m_waker->holding = true;
+        FakeLogind::prepareForSleep(true);
+        QTRY_COMPARE(m_waker->held.size(), 1);
+        QCOMPARE(m_waker->lastArm(), armCall(QTime(6, 29, 28)));
+        QTest::qWait(100);
+        QCOMPARE(m_logind->delaying(), 1);
+        m_waker->release();
+        QTRY_COMPARE(m_logind->delaying(), 0);
+        QCOMPARE(m_logind->held(lid), 0);
+
+        FakeLogind::prepareForSleep(false);
+        QTRY_COMPARE(m_logind->held(lid), 1);
+        QTRY_COMPARE(m_logind->delaying(), 1);
+        // A suspend with the wake well ahead is let go of at once.
+        FakeLogind::prepareForSleep(true);
+        QTRY_COMPARE(m_logind->delaying(), 0);
+        QCOMPARE(m_waker->calls.filter("Arm").size(), 2);
+    }
+
+    // Calls that fail for a while are made again after a pause, unsaid; should the helper
+    // holding the wake go away (a crash, a restart), the wake is asked again of the helper
+    // that comes next.
+    void wakeAskedAgain()
+    {
+        serve(m_portal, *m_sessionBus);
+        serve(m_notifications, *m_sessionBus);
+        serve(m_waker, *m_systemBus);
+        m_waker->refusal = QStringLiteral("org.freedesktop.DBus.Error.NoReply");
+        m_waker->failures = 2;
+        StderrCatch caught;
+        openWindow();
+        setTimeAlarm(QStringLiteral("6:30:00 AM"));
+        QTRY_COMPARE(m_waker->armed.size(), 1);
+        QCOMPARE(m_waker->calls, QStringList(3, armCall(QTime(6, 29))));
+        unserve(m_waker);
+        serve(m_waker, *m_systemBus);
+        QTRY_COMPARE(m_waker->armed.size(), 1);
+        QCOMPARE(m_waker->calls, QStringList {armCall(QTime(6, 29))});
+        const QString text = caught.text();
+        QVERIFY2(text.contains("the wake helper has gone"), qPrintable(text));
+        QCOMPARE(text.count("Wakewell: wake armed by the wake helper for "), 2);
+        QVERIFY2(!text.contains("cannot be woken"), qPrintable(text));
+        QCOMPARE(m_notifications->notes, QStringList());
     }
 
     // A bus that does not answer holds up nothing; the alarm is held once one answers.

@@ -40,10 +40,9 @@ void AlarmWatch::alarmSettingChanged()
     m_power.whileSet.setHeld(alarms::alarmIsSet(m_f));
     m_wake.update();
     // Stop, "Stop Song", Pause and the end of the playlist: the music has ended.
-    if (m_ringing && playback::transportState(m_f) != playback::Transport::Playing) {
+    if (m_ringing && playback::transportState(m_f) != playback::Transport::Playing)
         m_ringing = false;
-        m_power.whileRinging.setHeld(false);
-    }
+    m_power.whileDue.setHeld(m_ringing || m_wake.isDueWithin(dueSeconds));
 }
 
 void AlarmWatch::alarmStartedPlaylist()
@@ -51,7 +50,18 @@ void AlarmWatch::alarmStartedPlaylist()
     if (m_closed)
         return;
     m_ringing = true;
-    m_power.whileRinging.setHeld(true);
+    m_power.whileDue.setHeld(true);
+}
+
+void AlarmWatch::beforeSleep()
+{
+    if (!m_closed)
+        m_wake.beforeSleep();
+}
+
+void AlarmWatch::afterSleep()
+{
+    alarmSettingChanged();
 }
 
 bool AlarmWatch::eventFilter(QObject *watched, QEvent *event)
@@ -68,7 +78,7 @@ void AlarmWatch::shutdown()
         return;
     m_closed = true;
     m_power.whileSet.setHeld(false);
-    m_power.whileRinging.setHeld(false);
+    m_power.whileDue.setHeld(false);
     m_wake.shutdown();
     m_guard.shutdown();
     emit closing();

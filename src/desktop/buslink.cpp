@@ -26,14 +26,24 @@ namespace {
 std::atomic<int> connecting = 0;
 } // namespace
 
-BusLink::BusLink(const QString &address, QObject *parent) : QObject(parent), m_connection(QString())
+BusLink::BusLink(const QString &address, Start start, QObject *parent)
+    : QObject(parent), m_address(address), m_connection(QString())
 {
     static int links = 0;
     m_name = QStringLiteral("wakewell-%1").arg(++links);
+    if (start == Start::Now)
+        open();
+}
+
+void BusLink::open()
+{
+    if (m_opened)
+        return;
+    m_opened = true;
     // Made on the thread, handed over here once it has ended.
     auto made = std::make_shared<QDBusConnection>(QString());
     ++connecting;
-    QThread *thread = QThread::create([address, name = m_name, made] {
+    QThread *thread = QThread::create([address = m_address, name = m_name, made] {
         if (!address.isEmpty())
             *made = QDBusConnection::connectToBus(address, name);
         --connecting;

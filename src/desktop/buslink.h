@@ -17,7 +17,8 @@ struct BusAddresses
 };
 
 // One connection to a bus, made on a thread of its own: connecting waits for the bus to
-// answer, and a bus that does not answer must never hold up the window. Qt D-Bus holds a lock
+// answer, and a bus that does not answer must never hold up the window. One link is shared by
+// all that use its bus. Qt D-Bus holds a lock
 // of all its connections while one is being made, so the link keeps its connection rather
 // than look it up by name, and it closes it when destroyed only while no link is connecting;
 // otherwise the connection stays open until the program ends.
@@ -26,9 +27,15 @@ class BusLink : public QObject
     Q_OBJECT
 
 public:
-    // An empty address is no bus: the link becomes ready, unconnected.
-    explicit BusLink(const QString &address, QObject *parent = nullptr);
+    enum class Start { Now, WhenOpened };
+    // An empty address is no bus: the link becomes ready, unconnected. While Qt D-Bus makes a
+    // connection, every other connection's traffic waits: a link started WhenOpened connects
+    // only once a user of it calls open().
+    explicit BusLink(const QString &address, Start start = Start::Now, QObject *parent = nullptr);
     ~BusLink() override;
+
+    // Starts connecting, unless it has started already.
+    void open();
 
     // Connecting has ended, well or not; ready() has been emitted.
     bool isReady() const { return m_ready; }
@@ -43,7 +50,9 @@ private:
     // Closes the named connection, unless that could wait for a bus that does not answer.
     static void close(const QString &name);
 
+    QString m_address;
     QString m_name;
     QDBusConnection m_connection;
+    bool m_opened = false;
     bool m_ready = false;
 };

@@ -6,6 +6,7 @@
 #include "desktop/inhibitor.h"
 #include "desktop/kernelwake.h"
 #include "desktop/mprisservice.h"
+#include "desktop/sleepwatch.h"
 
 #include <QObject>
 
@@ -14,8 +15,9 @@
 class frmPlayer;
 
 // Wakewell on a Linux desktop, beside the window, over D-Bus: the alarm watch with the
-// inhibitors as the ways to keep the computer awake and the kernel's alarm timers as the way to
-// wake it, and the MPRIS service of the media keys. It
+// inhibitors as the ways to keep the computer awake, the kernel's alarm timers as the way to
+// wake it and logind's word of each suspend and resume, and the MPRIS service of the media
+// keys. One connection to each bus serves all of them. It
 // reads the window's state after its handlers and changes it only through them; made after the
 // window and destroyed before it.
 class DesktopIntegration : public QObject
@@ -27,14 +29,17 @@ public:
                        std::unique_ptr<TonePlayer> tone, QObject *parent = nullptr);
 
     const Inhibitor &inhibitor() const { return m_inhibitor; }
-    const Inhibitor &ringingInhibitor() const { return m_ringing; }
+    const Inhibitor &dueInhibitor() const { return m_due; }
     const KernelWake &wake() const { return m_wake; }
+    const SleepWatch &sleepWatch() const { return m_sleep; }
 
 private:
     BusLink m_session;
+    BusLink m_system;
     Inhibitor m_inhibitor;
-    Inhibitor m_ringing;
+    Inhibitor m_due;
     KernelWake m_wake;
+    SleepWatch m_sleep;
     MprisService m_mpris;
     AlarmWatch m_watch;
 };

@@ -16,18 +16,34 @@ constexpr uint portalSuspend = 4;
 } // namespace
 
 const Inhibitor::Lock Inhibitor::alarmSet {
-    "sleep", "An alarm is set", true,
+    "sleep",
+    "block",
+    "An alarm is set",
+    true,
     "neither an inhibit portal nor systemd-logind answered; the computer may sleep while an "
-    "alarm is set"};
-const Inhibitor::Lock Inhibitor::alarmRinging {
-    "sleep:handle-lid-switch", "An alarm is ringing", false,
+    "alarm is set",
+    false};
+const Inhibitor::Lock Inhibitor::wakeArming {
+    "sleep",
+    "delay",
+    "The wake for an alarm is being armed",
+    false,
+    "systemd-logind did not answer; a suspend may not wait for the alarm's wake to be armed",
+    false};
+const Inhibitor::Lock Inhibitor::alarmDue {
+    "sleep:handle-lid-switch",
+    "block",
+    "An alarm is due",
+    false,
     "systemd-logind did not answer; closing the lid may suspend the computer while an alarm "
-    "rings"};
+    "is due or rings",
+    true};
 
-Inhibitor::Inhibitor(BusLink &session, QString systemAddress, const Lock &lock, QObject *parent)
-    : QObject(parent), m_session(session), m_systemAddress(std::move(systemAddress)), m_lock(lock)
+Inhibitor::Inhibitor(BusLink &session, BusLink &system, const Lock &lock, QObject *parent)
+    : QObject(parent), m_session(session), m_system(system), m_lock(lock)
 {
     connect(&m_session, &BusLink::ready, this, &Inhibitor::busReady);
+    connect(&m_system, &BusLink::ready, this, &Inhibitor::busReady);
 }
 
 Inhibitor::~Inhibitor()
@@ -75,13 +91,12 @@ void Inhibitor::reconcile()
     case Step::NeedLogind:
         if (!m_wanted) {
             m_step = Step::Free;
-        } else if (!m_system) {
-            m_system = std::make_unique<BusLink>(m_systemAddress);
-            connect(m_system.get(), &BusLink::ready, this, &Inhibitor::busReady);
-        } else if (m_system->isConnected()) {
+        } else if (m_system.isConnected()) {
             askLogind();
-        } else if (m_system->isReady()) {
+        } else if (m_system.isReady()) {
             giveUp();
+        } else {
+            m_system.open();
         }
         return;
     case Step::AskingPortal:
@@ -140,8 +155,8 @@ void Inhibitor::askLogind()
         QStringLiteral("org.freedesktop.login1"), QStringLiteral("/org/freedesktop/login1"),
         QStringLiteral("org.freedesktop.login1.Manager"), QStringLiteral("Inhibit"));
     call << QString::fromLatin1(m_lock.what) << QStringLiteral("Wakewell")
-         << QString::fromLatin1(m_lock.reason) << QStringLiteral("block");
-    whenAnswered(m_system->connection().asyncCall(call), [this](const QDBusPendingCall &done) {
+         << QString::fromLatin1(m_lock.reason) << QString::fromLatin1(m_lock.mode);
+    whenAnswered(m_system.connection().asyncCall(call), [this](const QDBusPendingCall &done) {
         const QDBusPendingReply<QDBusUnixFileDescriptor> reply = done;
         if (reply.isError() || !reply.value().isValid()) {
             giveUp();
@@ -149,6 +164,8 @@ void Inhibitor::askLogind()
         }
         m_step = Step::ByLogind;
         m_logindLock = reply.value();
+        if (m_lock.told)
+            std::fprintf(stderr, "Wakewell: logind holds %s (%s)\n", m_lock.what, m_lock.reason);
         reconcile();
     });
 }
@@ -171,6 +188,8 @@ void Inhibitor::release()
         m_portalRequest = QDBusObjectPath();
     }
     m_logindLock = QDBusUnixFileDescriptor();
+    if (m_step == Step::ByLogind && m_lock.told)
+        std::fprintf(stderr, "Wakewell: logind lets go of %s\n", m_lock.what);
     if (m_step == Step::ByPortal || m_step == Step::ByLogind)
         m_step = Step::Free;
 }

@@ -8,8 +8,6 @@
 #include <QObject>
 #include <QString>
 
-#include <memory>
-
 class BusLink;
 class QDBusPendingCall;
 
@@ -27,24 +25,31 @@ public:
     // What is held, and why.
     struct Lock
     {
-        // logind's kinds of lock, as its Inhibit takes them.
+        // logind's kinds of lock and its mode ("block", "delay"), as its Inhibit takes them.
         const char *what;
+        const char *mode;
         const char *reason;
         // The portal holds it too: its flags know suspend, not the lid.
         bool byPortal;
         // Said when it cannot be held.
         const char *unheld;
+        // Taking and letting go of it are told on standard error, for the journal.
+        bool told;
     };
     // While an alarm is set: no suspend.
     static const Lock alarmSet;
-    // While an alarm rings: no suspend, not even by closing the lid, which logind's default
-    // LidSwitchIgnoreInhibited=yes lets suspend through a lock on "sleep" alone.
-    static const Lock alarmRinging;
+    // While an alarm is set, too: a suspend that goes ahead all the same (the lid, or one that
+    // ignores inhibitors) waits until the wake for the alarm is armed.
+    static const Lock wakeArming;
+    // From shortly before an alarm falls due until its music ends: no suspend, not even by
+    // closing the lid, which logind's default LidSwitchIgnoreInhibited=yes lets suspend
+    // through a lock on "sleep" alone.
+    static const Lock alarmDue;
 
-    // The session link must outlive the inhibitor. The system bus is reached only when no
-    // portal answers: while Qt D-Bus makes a connection, every other connection waits, so a
-    // system bus that does not answer holds up nothing that does not need it.
-    Inhibitor(BusLink &session, QString systemAddress, const Lock &lock, QObject *parent = nullptr);
+    // Both links must outlive the inhibitor. The system link is opened only when no portal
+    // answers: while Qt D-Bus makes a connection, every other connection waits, so a system
+    // bus that does not answer holds up nothing that does not need it.
+    Inhibitor(BusLink &session, BusLink &system, const Lock &lock, QObject *parent = nullptr);
     // Releases what it holds.
     ~Inhibitor() override;
 
@@ -72,9 +77,8 @@ private:
     template<typename F> void whenAnswered(const QDBusPendingCall &call, F onReply);
 
     BusLink &m_session;
-    QString m_systemAddress;
+    BusLink &m_system;
     const Lock &m_lock;
-    std::unique_ptr<BusLink> m_system;
     bool m_wanted = false;
     Step m_step = Step::Free;
     QDBusObjectPath m_portalRequest;

@@ -4,21 +4,30 @@
 #include "desktop/waketimer.h"
 
 #include <QObject>
+#include <QSet>
 #include <QString>
+#include <QTimer>
 
 #include <functional>
 #include <memory>
 #include <optional>
 
+class AlarmTimer;
 class BusLink;
+class QDBusError;
+class QDBusServiceWatcher;
+class WakerProxy;
 
 // Wakes a Linux computer through a kernel alarm timer (CLOCK_REALTIME_ALARM), which the kernel
 // writes into the real-time clock when the computer suspends. The program arms one itself
 // where it may (it holds CAP_WAKE_ALARM); otherwise it asks Wakewell's wake helper on the
 // system bus (io.github.wakewell.Waker), which holds that capability alone. Every call to the
-// helper is asynchronous: a slow or missing bus never holds up the window. Where no wake can
-// be had (no helper, not allowed, no real-time clock, no system bus), it says so once for its
-// life: a line on standard error, and a desktop notification where a notification service
+// helper is asynchronous: a slow or missing bus never holds up the window. A call that fails
+// for a while (no reply, the helper leaving or restarting, the bus's limits) is made again
+// after a growing pause; should the helper go away while it holds the wake, the wake is asked
+// again. Each wake armed is said on standard error. Where an alarm gets no wake (no helper,
+// not allowed, no real-time clock, no system bus), it is said once for that alarm and
+// reason: a line on standard error, and a desktop notification where a notification service
 // answers on the session bus.
 class KernelWake : public QObject, public WakeTimer
 {
@@ -27,53 +36,77 @@ class KernelWake : public QObject, public WakeTimer
 public:
     static constexpr const char *service = "io.github.wakewell.Waker";
     static constexpr const char *path = "/io/github/wakewell/Waker";
+    // The pauses before each call made again, doubled from the first; then it rests until the
+    // wake changes, the helper appears on the bus or the computer goes to sleep.
+    static constexpr int firstRetryMs = 500;
+    static constexpr int retries = 5;
 
-    // The session link must outlive the wake. The system bus is reached when the first wake
-    // is asked of the helper, once mayConnect() says so: while Qt D-Bus makes a connection,
+    // Both links must outlive the wake. The system link is opened when the first wake is
+    // asked of the helper, once mayConnect() says so: while Qt D-Bus makes a connection,
     // every other connection's traffic waits, so a system bus that does not answer would hold
     // up questions open on the session bus.
-    KernelWake(BusLink &session, QString systemAddress, std::function<bool()> mayConnect,
+    KernelWake(BusLink &session, BusLink &system, std::function<bool()> mayConnect,
                QObject *parent = nullptr);
     // Cancels the wake armed.
     ~KernelWake() override;
 
-    void arm(const QDateTime &when) override;
+    void arm(const QDateTime &when, const QDateTime &alarm) override;
     void cancel() override;
-    // No question to the helper is open: what it holds is what was wanted, or all that it
-    // would take of it.
+    // No question to the helper is open and none waits to be asked again: what it holds is
+    // what was wanted, or all that it would take of it.
     bool isSettled() const;
+
+signals:
+    // An answer or the bus has made the wake settled.
+    void settled();
 
 public slots:
     // mayConnect() may have changed.
     void othersSettled();
-
-private slots:
-    void expired(uint id);
+    // A suspend is waiting: a call that waits out a pause is made now.
+    void hurry();
 
 private:
     enum class Way { Untried, Own, Helper };
+    struct Wake
+    {
+        QDateTime when;
+        QDateTime alarm;
+    };
 
     // The kernel timer of the program's own, where it may make one.
-    void tryOwnTimer();
     void setOwnTimer();
+    void systemReady();
     // Brings what the helper holds in line with what is wanted; runs again when the bus is
-    // ready and when the helper answers.
+    // ready, when the helper answers or comes or goes, and when a pause before a call ends.
     void reconcile();
-    void askHelper(const QDateTime &when);
-    // No wake can be had, for this reason: said once.
+    void askHelper();
+    void helperAnswered(const QDBusError &error, uint id);
+    void helperGone();
+    void helperCame();
+    void expired(uint id);
+    // The wake for this alarm cannot be had, for this reason: said once for both.
     void cannotWake(const QString &why);
+    void armedSaid(const char *how);
 
     BusLink &m_session;
-    QString m_systemAddress;
+    BusLink &m_system;
     std::function<bool()> m_mayConnect;
-    std::unique_ptr<BusLink> m_system;
+    std::unique_ptr<WakerProxy> m_helper;
+    std::unique_ptr<QDBusServiceWatcher> m_helperWatch;
     Way m_way = Way::Untried;
-    int m_fd = -1;
-    std::optional<QDateTime> m_wanted;
+    std::unique_ptr<AlarmTimer> m_own;
+    std::optional<Wake> m_wanted;
     // The wake last asked of the helper (held, refused or expired since), and the helper's id
     // of it while it holds it.
     std::optional<QDateTime> m_asked;
     uint m_armedId = 0;
     bool m_asking = false;
-    bool m_warned = false;
+    // The helper has been on the bus: a service unknown now is one starting again.
+    bool m_helperSeen = false;
+    // Failed calls in a row, and the pause after the last.
+    int m_failures = 0;
+    QTimer m_retry;
+    // Alarm (ms since the epoch) and reason of each lack of a wake said.
+    QSet<QString> m_said;
 };

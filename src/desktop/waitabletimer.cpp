@@ -24,7 +24,7 @@ WaitableTimer::~WaitableTimer()
     CloseHandle(m_timer);
 }
 
-void WaitableTimer::arm(const QDateTime &when)
+void WaitableTimer::arm(const QDateTime &when, const QDateTime & /*alarm*/)
 {
     if (!m_timer)
         return;

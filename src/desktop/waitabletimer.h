@@ -17,7 +17,7 @@ public:
     WaitableTimer(const WaitableTimer &) = delete;
     WaitableTimer &operator=(const WaitableTimer &) = delete;
 
-    void arm(const QDateTime &when) override;
+    void arm(const QDateTime &when, const QDateTime &alarm) override;
     void cancel() override;
     // The timer's handle (a HANDLE), signalled when the wake time comes.
     void *handle() const { return m_timer; }

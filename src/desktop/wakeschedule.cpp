@@ -17,10 +17,10 @@ bool moved(const std::optional<QDateTime> &from, const std::optional<QDateTime> 
 }
 
 // The wake for a deadline: a lead before it, though no nearer than the nearest wake; none
-// for a deadline nearer than that or one beyond the farthest.
+// for one beyond the farthest.
 std::optional<QDateTime> wakeFor(const std::optional<QDateTime> &deadline, const QDateTime &now)
 {
-    if (!deadline || now.secsTo(*deadline) < WakeSchedule::nearestSeconds)
+    if (!deadline)
         return std::nullopt;
     const QDateTime wake = std::max(deadline->addSecs(-WakeSchedule::leadSeconds),
                                     now.addSecs(WakeSchedule::nearestSeconds));
@@ -43,12 +43,34 @@ void WakeSchedule::update()
         return;
     if (deadlineMoved)
         m_deadline = deadline;
-    const std::optional<QDateTime> wake = wakeFor(m_deadline, m_f.clock().now());
+    const QDateTime now = m_f.clock().now();
+    // Awake, the computer is kept so until a deadline nearer than the nearest wake.
+    const bool near = m_deadline && now.secsTo(*m_deadline) < nearestSeconds;
+    arm(near ? std::nullopt : wakeFor(m_deadline, now));
+}
+
+void WakeSchedule::beforeSleep()
+{
+    update();
+    if (m_closed)
+        return;
+    const QDateTime now = m_f.clock().now();
+    if (!m_wake || now.secsTo(*m_wake) < nearestSeconds)
+        arm(wakeFor(m_deadline, now));
+}
+
+bool WakeSchedule::isDueWithin(int seconds) const
+{
+    return m_deadline && m_f.clock().now().secsTo(*m_deadline) <= seconds;
+}
+
+void WakeSchedule::arm(const std::optional<QDateTime> &wake)
+{
     if (wake == m_wake)
         return;
     m_wake = wake;
     if (wake)
-        m_timer.arm(*wake);
+        m_timer.arm(*wake, *m_deadline);
     else
         m_timer.cancel();
 }

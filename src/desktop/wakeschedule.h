@@ -10,16 +10,18 @@ class WakeTimer;
 
 // Has the computer woken a minute before the alarm that is set falls due, so that it is awake
 // for the tick of the alarm's second: the wake follows the alarm's deadline (alarms::
-// alarmDeadline) as the window's state changes, and is cancelled when no alarm is set.
+// alarmDeadline) as the window's state changes, and is cancelled when no alarm is set. As
+// the computer goes to sleep, a wake is armed however near the alarm is.
 class WakeSchedule
 {
 public:
     // How long before the deadline the computer wakes: time to resume.
     static constexpr int leadSeconds = 60;
-    // How near a wake may be asked, and how far: the wake helper's own limits (30 s, 8 days)
+    // How near a wake may be asked, and how far: the wake helper's own limits (5 s, 8 days)
     // with a margin for the time the request takes. A deadline nearer than the nearest wake
-    // is not woken for: the computer is awake now, kept so while an alarm is set.
-    static constexpr int nearestSeconds = 35;
+    // is not woken for while the computer is awake, kept so while an alarm is set; should it
+    // go to sleep all the same, it is woken at the nearest wake.
+    static constexpr int nearestSeconds = 8;
     static constexpr int farthestSeconds = 8 * 24 * 3600 - 600;
     // A deadline that moves by no more than this stays as it was armed: the countdown's own
     // steps follow the clock's ticks, which come a little after each second.
@@ -33,10 +35,19 @@ public:
     // Reads the window's alarm afresh; arms, moves or cancels the wake where its deadline has
     // changed. Where a deadline was too far ahead to wake for, it tries again.
     void update();
+    // The computer is about to sleep: a wake is armed for the deadline, however near, where
+    // none is armed or the one armed is too near or gone by (it may have woken the computer
+    // already, or fired while it was awake).
+    void beforeSleep();
     // The window closes: the wake is cancelled and the window read no more.
     void shutdown();
 
+    // An alarm is set and falls due at most this far ahead, or has fallen due and not rung.
+    bool isDueWithin(int seconds) const;
+
 private:
+    void arm(const std::optional<QDateTime> &wake);
+
     const frmPlayer &m_f;
     WakeTimer &m_timer;
     std::optional<QDateTime> m_deadline;

@@ -9,8 +9,9 @@ class WakeTimer
 {
 public:
     virtual ~WakeTimer() = default;
-    // Wakes the computer at when (UTC), in place of any wake armed before. Never waits.
-    virtual void arm(const QDateTime &when) = 0;
+    // Wakes the computer at when (UTC), in place of any wake armed before, for the alarm that
+    // falls due at alarm: what is said about the wake names that. Never waits.
+    virtual void arm(const QDateTime &when, const QDateTime &alarm) = 0;
     // No wake any more. Harmless when none is armed; never waits.
     virtual void cancel() = 0;
 };

@@ -47,7 +47,7 @@ int main(int argc, char *argv[])
 #ifdef Q_OS_WIN
     // The execution state of the window's thread keeps Windows awake; a waitable timer wakes it.
     ExecutionState whileSet;
-    ExecutionState whileRinging;
+    ExecutionState whileDue;
     WaitableTimer wakeTimer;
     std::unique_ptr<AlarmWatch> desktop;
 #else
@@ -57,7 +57,7 @@ int main(int argc, char *argv[])
         auto tone = std::make_unique<SongTone>(std::make_unique<HostMediaPlayer>(drives), drives);
 #ifdef Q_OS_WIN
         desktop = std::make_unique<AlarmWatch>(
-            *window, MachinePower {whileSet, whileRinging, wakeTimer}, std::move(tone));
+            *window, MachinePower {whileSet, whileDue, wakeTimer}, std::move(tone));
 #else
         desktop = std::make_unique<DesktopIntegration>(*window, BusAddresses::fromEnvironment(),
                                                        drives, std::move(tone));

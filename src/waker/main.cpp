@@ -3,12 +3,14 @@
 // sleeping machine wakes for an alarm. Started by D-Bus activation, as its own system user
 // holding CAP_WAKE_ALARM alone; it exits once it holds no timer.
 #include "waker.h"
+#include "waker_adaptor.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QDBusConnection>
 #include <QDBusError>
 
+#include <csignal>
 #include <cstdio>
 
 int main(int argc, char **argv)
@@ -21,7 +23,7 @@ int main(int argc, char **argv)
                                   QStringLiteral("Exit after holding nothing this long (5)."),
                                   QStringLiteral("seconds"));
     const QCommandLineOption minAhead(QStringLiteral("min-ahead-seconds"),
-                                      QStringLiteral("Refuse deadlines sooner than this (30)."),
+                                      QStringLiteral("Refuse deadlines sooner than this (5)."),
                                       QStringLiteral("seconds"));
     parser.addOptions({idle, minAhead});
     parser.addHelpOption();
@@ -45,11 +47,14 @@ int main(int argc, char **argv)
         return 1;
     }
     Waker waker(bus, limits);
-    QObject::connect(&waker, &Waker::idle, &app, &QCoreApplication::quit);
+    new WakerAdaptor(&waker);
+    // systemd stops a D-Bus service whose name has gone: what was sent before is answered
+    // all the same, and the helper exits after the linger.
+    QObject::connect(&waker, &Waker::leaving, [] { std::signal(SIGTERM, SIG_IGN); });
+    QObject::connect(&waker, &Waker::done, &app, &QCoreApplication::quit);
     // The object first, then the name: a call that the name's activation queued finds it.
-    if (!bus.registerObject(QStringLiteral("/io/github/wakewell/Waker"), &waker,
-                            QDBusConnection::ExportScriptableSlots)
-        || !bus.registerService(QStringLiteral("io.github.wakewell.Waker"))) {
+    if (!bus.registerObject(QString::fromLatin1(Waker::path), &waker)
+        || !bus.registerService(QString::fromLatin1(Waker::service))) {
         std::fprintf(stderr, "wakewell-waker: cannot serve io.github.wakewell.Waker: %s\n",
                      qPrintable(bus.lastError().message()));
         return 1;

@@ -5,17 +5,18 @@
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
 #include <QDBusVariant>
+#include <QRandomGenerator>
 
 #include <algorithm>
 
 namespace {
-const QString path = QStringLiteral("/io/github/wakewell/Waker");
-const QString interface = QStringLiteral("io.github.wakewell.Waker");
+const QString interface = QString::fromLatin1(Waker::service);
 const QString outOfRange = QStringLiteral("io.github.wakewell.Waker.Error.OutOfRange");
 const QString tooManyTimers = QStringLiteral("io.github.wakewell.Waker.Error.TooManyTimers");
 const QString notAuthorized = QStringLiteral("io.github.wakewell.Waker.Error.NotAuthorized");
 const QString noSuchTimer = QStringLiteral("io.github.wakewell.Waker.Error.NoSuchTimer");
 const QString failed = QStringLiteral("io.github.wakewell.Waker.Error.Failed");
+const QString exiting = QStringLiteral("io.github.wakewell.Waker.Error.Exiting");
 const QString wakeAction = QStringLiteral("io.github.wakewell.Waker.wake");
 
 quint64 microseconds(std::chrono::seconds s)
@@ -50,7 +51,7 @@ Waker::Waker(const QDBusConnection &bus, const Limits &limits)
     qDBusRegisterMetaType<QMap<QString, QString>>();
     m_idle.setSingleShot(true);
     m_idle.setInterval(limits.idle);
-    connect(&m_idle, &QTimer::timeout, this, &Waker::idle);
+    connect(&m_idle, &QTimer::timeout, this, &Waker::leave);
     connect(&m_callers, &QDBusServiceWatcher::serviceUnregistered, this, &Waker::callerGone);
     settle();
 }
@@ -58,7 +59,9 @@ Waker::Waker(const QDBusConnection &bus, const Limits &limits)
 uint Waker::Arm(qulonglong deadline)
 {
     const QString caller = message().service();
-    if (!inRange(deadline)) {
+    if (m_leaving) {
+        sendErrorReply(exiting, QStringLiteral("the helper is leaving the bus; call again"));
+    } else if (!inRange(deadline)) {
         sendErrorReply(outOfRange,
                        QStringLiteral("the deadline must lie between %1 s and %2 days from now")
                            .arg(m_limits.minAhead.count())
@@ -67,9 +70,6 @@ uint Waker::Arm(qulonglong deadline)
         sendErrorReply(tooManyTimers,
                        QStringLiteral("this connection already waits for %1 timers to be allowed")
                            .arg(timersPerUser));
-    } else if (m_requests.size() >= checksAtOnce) {
-        sendErrorReply(QDBusError::LimitsExceeded,
-                       QStringLiteral("too many calls are being checked; call again shortly"));
     } else {
         setDelayedReply(true);
         const quint64 request = ++m_lastRequest;
@@ -180,7 +180,7 @@ void Waker::arm(quint64 request)
         settle();
         return;
     }
-    const uint id = ++m_lastId;
+    const uint id = freshId();
     connect(
         alarm.get(), &AlarmTimer::fired, this, [this, id] { expire(id); }, Qt::QueuedConnection);
     m_timers.emplace(id, Timer {r.mapped().call.service(), *r.mapped().uid, std::move(alarm)});
@@ -201,8 +201,8 @@ void Waker::expire(uint id)
     if (timer == m_timers.end())
         return;
     // To the owner alone: nobody else learns when another user's alarm falls due.
-    QDBusMessage expired = QDBusMessage::createTargetedSignal(timer->second.owner, path, interface,
-                                                              QStringLiteral("Expired"));
+    QDBusMessage expired = QDBusMessage::createTargetedSignal(
+        timer->second.owner, QString::fromLatin1(path), interface, QStringLiteral("Expired"));
     m_bus.send(expired << id);
     m_timers.erase(timer);
     settle();
@@ -227,8 +227,27 @@ void Waker::settle()
         if (!holds)
             m_callers.removeWatchedService(name);
     }
-    if (!m_timers.empty() || !m_requests.empty())
+    if (!m_timers.empty() || !m_requests.empty() || m_leaving)
         m_idle.stop();
     else if (!m_idle.isActive())
         m_idle.start();
+}
+
+// The name first: a call that reaches the name from now on starts another helper, and every
+// call sent to this one before is still answered (an Arm with "Exiting", which the caller
+// takes as a cue to call again), for as long as the linger.
+void Waker::leave()
+{
+    m_leaving = true;
+    emit leaving();
+    m_bus.unregisterService(QString::fromLatin1(service));
+    QTimer::singleShot(m_limits.linger, this, &Waker::done);
+}
+
+uint Waker::freshId() const
+{
+    uint id = 0;
+    while (id == 0 || m_timers.count(id))
+        id = QRandomGenerator::system()->generate();
+    return id;
 }

@@ -15,7 +15,7 @@
 class FakeWakeTimer final : public WakeTimer
 {
 public:
-    void arm(const QDateTime &when) override
+    void arm(const QDateTime &when, const QDateTime &) override
     {
         armed = when;
         calls << QStringLiteral("arm ") + when.toUTC().toString(Qt::ISODate);
@@ -41,7 +41,7 @@ public:
 struct FakePower
 {
     FakeKeepAwake whileSet;
-    FakeKeepAwake whileRinging;
+    FakeKeepAwake whileDue;
     FakeWakeTimer wake;
     ToneRecord tone;
 
@@ -49,7 +49,7 @@ struct FakePower
     std::unique_ptr<AlarmWatch> watch(frmPlayer &f, WakeTimer *timer = nullptr)
     {
         return std::make_unique<AlarmWatch>(
-            f, MachinePower {whileSet, whileRinging, timer ? *timer : wake},
+            f, MachinePower {whileSet, whileDue, timer ? *timer : wake},
             std::make_unique<FakeTone>(tone));
     }
 };
