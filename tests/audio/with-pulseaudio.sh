@@ -40,9 +40,11 @@ stop_server() {
         kill -INT "$recorder" 2>/dev/null || true
         wait "$recorder" 2>/dev/null || true
     fi
-    for pid in "${servers[@]}"; do
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
+    # The server's programs in the reverse order of their start: the clients of the others
+    # first.
+    for ((i = ${#servers[@]} - 1; i >= 0; i--)); do
+        kill "${servers[i]}" 2>/dev/null || true
+        wait "${servers[i]}" 2>/dev/null || true
     done
     rm -rf "$runtime"
 }
@@ -65,7 +67,7 @@ export XDG_RUNTIME_DIR=$runtime
 if $pipewire; then
     export PULSE_SERVER=unix:$runtime/pulse/native
     # Configuration, WirePlumber's remembered volumes and the session bus, all in the runtime
-    # folder. The last program to start is the one that stops first.
+    # folder.
     home=(env HOME="$runtime" XDG_CONFIG_HOME="$runtime" XDG_STATE_HOME="$runtime"
         DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus")
     serve dbus dbus-daemon --session --address="unix:path=$runtime/bus" --nofork --nopidfile
