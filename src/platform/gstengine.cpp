@@ -50,9 +50,10 @@ GstEngine::GstEngine()
     g_object_set(m_playbin, "flags", playAudio, nullptr);
     // The level is applied to the samples here, before they reach the sound server: playbin's
     // own volume would go to pulsesink, which asks the server to open the song's stream at
-    // that volume, and PipeWire's pulse server (0.3.65 with WirePlumber) opens it at 100%
-    // whatever was asked, the song then 6.6 dB louder at startup than on PulseAudio. The
-    // stream itself stays at playbin's 100%.
+    // that volume, and PipeWire's pulse server (0.3.65) sets the new stream back to 100% at
+    // once, the song then 6.6 dB louder at startup than on PulseAudio. playbin's volume is
+    // never set, so no volume is asked of the stream: either server opens it at the volume
+    // that it keeps for the program, 100% unless the user has changed it in a mixer.
     m_volume = gst_element_factory_make("volume", nullptr);
     if (!m_volume) {
         qWarning("GStreamer has no volume element (gstreamer1.0-plugins-base): no song can play");
