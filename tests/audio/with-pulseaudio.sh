@@ -72,6 +72,11 @@ if $pipewire; then
         DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus")
     serve dbus dbus-daemon --session --address="unix:path=$runtime/bus" --nofork --nopidfile
     serve pipewire "${home[@]}" pipewire
+    # The others connect to pipewire's socket at their start, and give up if it is not there.
+    for _ in $(seq 100); do
+        [ -S "$runtime/pipewire-0" ] && break
+        sleep 0.1
+    done
     serve wireplumber "${home[@]}" wireplumber
     serve pipewire-pulse "${home[@]}" pipewire-pulse
 else
