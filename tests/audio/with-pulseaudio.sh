@@ -66,9 +66,10 @@ serve() {
 export XDG_RUNTIME_DIR=$runtime
 if $pipewire; then
     export PULSE_SERVER=unix:$runtime/pulse/native
-    # Configuration, WirePlumber's remembered volumes and the session bus, all in the runtime
-    # folder.
-    home=(env HOME="$runtime" XDG_CONFIG_HOME="$runtime" XDG_STATE_HOME="$runtime"
+    # Configuration, WirePlumber's remembered volumes, the session bus and pipewire's socket,
+    # all in the runtime folder, whatever a desktop session has set.
+    home=(env -u PIPEWIRE_REMOTE -u PIPEWIRE_RUNTIME_DIR HOME="$runtime"
+        XDG_CONFIG_HOME="$runtime" XDG_STATE_HOME="$runtime"
         DBUS_SESSION_BUS_ADDRESS="unix:path=$runtime/bus")
     serve dbus dbus-daemon --session --address="unix:path=$runtime/bus" --nofork --nopidfile
     serve pipewire "${home[@]}" pipewire
