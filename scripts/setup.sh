@@ -33,6 +33,8 @@ for set in "$@"; do
         packages+=(
             # real MP3 files, a private sound server, a real X server (xauth for xvfb-run)
             sox lame pulseaudio pulseaudio-utils
+            # the same tests that hear levels on PipeWire, as Debian's desktop plays sound
+            pipewire pipewire-pulse wireplumber
             # gst-launch-1.0: GStreamer's playbin alone, the yardstick of the songs heard whole
             gstreamer1.0-tools
             xvfb xauth xdotool x11-utils imagemagick libx11-dev tesseract-ocr

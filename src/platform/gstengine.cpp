@@ -11,10 +11,8 @@
 
 namespace {
 
-// playbin's flags (GstPlayFlags, which its plugin does not export): the audio only, its
-// level applied by playbin's own volume element.
+// playbin's flags (GstPlayFlags, which its plugin does not export): the audio only.
 constexpr guint playAudio = 0x2;
-constexpr guint playSoftVolume = 0x10;
 
 // The messages that change what the engine reports; only these wake the player's thread.
 bool isNews(GstMessage *message)
@@ -49,7 +47,21 @@ GstEngine::GstEngine()
         return;
     }
     gst_object_ref_sink(m_playbin);
-    g_object_set(m_playbin, "flags", playAudio | playSoftVolume, nullptr);
+    g_object_set(m_playbin, "flags", playAudio, nullptr);
+    // The level is applied to the samples here, before they reach the sound server: playbin's
+    // own volume would go to pulsesink, which asks the server to open the song's stream at
+    // that volume, and PipeWire's pulse server (0.3.65) sets the new stream back to 100% at
+    // once, the song then 6.6 dB louder at startup than on PulseAudio. playbin's volume is
+    // never set, so no volume is asked of the stream: either server opens it at the volume
+    // that it keeps for the program, 100% unless the user has changed it in a mixer.
+    m_volume = gst_element_factory_make("volume", nullptr);
+    if (!m_volume) {
+        qWarning("GStreamer has no volume element (gstreamer1.0-plugins-base): no song can play");
+        gst_clear_object(&m_playbin);
+        return;
+    }
+    gst_object_ref_sink(m_volume);
+    g_object_set(m_playbin, "audio-filter", m_volume, nullptr);
     // PulseAudio's sink, on the server's default output (PipeWire serves it too); playbin's
     // own choice where there is none.
     if (GstElement *sink = gst_element_factory_make("pulsesink", nullptr))
@@ -64,6 +76,7 @@ GstEngine::~GstEngine()
     gst_element_set_state(m_playbin, GST_STATE_NULL);
     gst_bus_set_sync_handler(m_bus, nullptr, nullptr, nullptr);
     gst_object_unref(m_bus);
+    gst_object_unref(m_volume);
     gst_object_unref(m_playbin);
 }
 
@@ -124,7 +137,7 @@ void GstEngine::setPaused(bool paused)
 void GstEngine::setLevel(float level)
 {
     if (m_playbin)
-        g_object_set(m_playbin, "volume", gdouble(level), nullptr);
+        g_object_set(m_volume, "volume", gdouble(level), nullptr);
 }
 
 float GstEngine::appliedLevel() const
@@ -132,7 +145,7 @@ float GstEngine::appliedLevel() const
     if (!m_playbin)
         return -1.0f;
     gdouble level = -1;
-    g_object_get(m_playbin, "volume", &level, nullptr);
+    g_object_get(m_volume, "volume", &level, nullptr);
     return float(level);
 }
 
