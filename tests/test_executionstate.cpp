@@ -51,12 +51,13 @@ private slots:
     }
 
     // The waitable timer of a countdown, through the window: armed a minute before it sounds,
-    // though no nearer than the nearest wake; here the fake clock runs 32 s behind the real
-    // one, so that the timer comes due 3 s from now. It fires, and neither at once nor late.
+    // though no nearer than the nearest wake; here the fake clock runs behind the real one by
+    // 3 s less than that, so that the timer comes due 3 s from now. It fires, and neither at
+    // once nor late.
     // Once cancelled or moved on, it does not fire where it was.
     void waitableTimerFires()
     {
-        m_clock.wall = QDateTime::currentDateTime().addSecs(-32);
+        m_clock.wall = QDateTime::currentDateTime().addSecs(3 - WakeSchedule::nearestSeconds);
         startHeldWithThreeSongs();
         FakePower power;
         WaitableTimer timer;
