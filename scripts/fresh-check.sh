@@ -48,10 +48,7 @@ if [ "${1:-}" != --inside ]; then
 fi
 
 root=$2 checkout=$3
-urls=$(cat /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources \
-    2>/dev/null | grep -oE 'https?://[^[:space:]]+' || true)
-mirror=${MIRROR:-$(grep -m1 -E '/debian/?$' <<<"$urls" || echo http://deb.debian.org/debian)}
-security=$(grep -m1 -E '/debian-security/?$' <<<"$urls" || true)
+. "$checkout/scripts/mirror.sh"
 
 # Whatever this check started in the chroot and left running (a failed test's X server, say).
 stop_leftovers() {

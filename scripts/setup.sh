@@ -4,11 +4,12 @@
 #   run      building Wakewell, running it, and making its Debian package
 #   test     what the tests, the sanitizer and fuzzing builds and the measurements add
 #   windows  what cross-building it for Windows, its tests under Wine and its installer add
+#   night    what scripts/night-check.sh adds: a Debian 12 image, QEMU to run it, the songs
 #   scripts/setup.sh run test
 # Runs apt-get as root, or through sudo for a normal user. Safe to run again.
 set -euo pipefail
 
-usage() { echo "usage: $0 run|test|windows..." >&2; exit 2; }
+usage() { echo "usage: $0 run|test|windows|night..." >&2; exit 2; }
 [ "$#" -gt 0 ] || usage
 packages=()
 for set in "$@"; do
@@ -54,6 +55,13 @@ for set in "$@"; do
             g++-mingw-w64-x86-64-posix mingw-w64-tools
             # Wine runs the tests; NSIS makes the installer, unzip opens the zip again
             wine nsis unzip
+        ) ;;
+    night)
+        packages+=(
+            # the Debian 12 root, made into an ext4 image without mounts, run under QEMU
+            debootstrap e2fsprogs qemu-system-x86 qemu-utils
+            # the songs, and the host's side of the check
+            sox lame python3
         ) ;;
     *) usage ;;
     esac

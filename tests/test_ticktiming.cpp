@@ -103,21 +103,29 @@ private slots:
     void extraCountdownSteps_data()
     {
         QTest::addColumn<qint64>("elapsedMs");
+        QTest::addColumn<int>("previousMsIntoSecond");
         QTest::addColumn<qint64>("steps");
-        QTest::newRow("ordinary tick") << qint64(1000) << qint64(0);
-        QTest::newRow("early") << qint64(980) << qint64(0);
-        QTest::newRow("late") << qint64(1499) << qint64(0);
-        QTest::newRow("half a second late") << qint64(1500) << qint64(1);
-        QTest::newRow("held up 3 s") << qint64(3020) << qint64(2);
-        QTest::newRow("suspended 10 min") << qint64(600'000) << qint64(599);
-        QTest::newRow("close behind") << qint64(20) << qint64(0);
+        QTest::newRow("ordinary tick") << qint64(1000) << 20 << qint64(0);
+        QTest::newRow("early") << qint64(980) << 20 << qint64(0);
+        QTest::newRow("late") << qint64(1499) << 20 << qint64(0);
+        // One second crossed: the tick back on the phase takes the next one.
+        QTest::newRow("half a second late") << qint64(1500) << 20 << qint64(0);
+        QTest::newRow("back on the phase") << qint64(500) << 520 << qint64(0);
+        QTest::newRow("late after a late one") << qint64(1900) << 600 << qint64(1);
+        QTest::newRow("held up 3 s") << qint64(3020) << 20 << qint64(2);
+        QTest::newRow("suspended 10 min") << qint64(600'000) << 20 << qint64(599);
+        // The first tick after a resume comes where the timer's time ran out, mid-second; the
+        // countdown must not run a second ahead of the clock for it.
+        QTest::newRow("woken mid-second") << qint64(90'580) << 20 << qint64(89);
+        QTest::newRow("close behind") << qint64(20) << 20 << qint64(0);
     }
 
     void extraCountdownSteps()
     {
         QFETCH(qint64, elapsedMs);
+        QFETCH(int, previousMsIntoSecond);
         QFETCH(qint64, steps);
-        QCOMPARE(ticktiming::extraCountdownSteps(elapsedMs), steps);
+        QCOMPARE(ticktiming::extraCountdownSteps(elapsedMs, previousMsIntoSecond), steps);
     }
 
     void timeTextHasNoZoneAndPlainSpaces()

@@ -18,7 +18,8 @@ void alarms::Timer2Timeout(frmPlayer &f)
     const qint64 bootMs = f.clock().bootMs();
     const QList<QTime> seconds = ticktiming::secondsToCompare(f.lastTickWall, now);
     const qint64 steps = 1
-        + (f.lastTickWall.isValid() ? ticktiming::extraCountdownSteps(bootMs - f.lastTickBootMs)
+        + (f.lastTickWall.isValid() ? ticktiming::extraCountdownSteps(bootMs - f.lastTickBootMs,
+                                                                      f.lastTickWall.time().msec())
                                     : 0);
     // Kept before any step can fail, so that the next tick does not make up for this one.
     f.lastTickWall = now;

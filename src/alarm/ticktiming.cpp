@@ -2,7 +2,6 @@
 #include "alarm/ticktiming.h"
 
 #include <algorithm>
-#include <cmath>
 
 namespace {
 // Whole seconds since the epoch, rounded down also before it.
@@ -32,7 +31,7 @@ QList<QTime> ticktiming::secondsToCompare(const QDateTime &previous, const QDate
     return seconds;
 }
 
-qint64 ticktiming::extraCountdownSteps(qint64 elapsedMs)
+qint64 ticktiming::extraCountdownSteps(qint64 elapsedMs, int previousMsIntoSecond)
 {
-    return std::max<qint64>(0, std::llround(elapsedMs / 1000.0) - 1);
+    return std::max<qint64>(0, (previousMsIntoSecond + std::max<qint64>(0, elapsedMs)) / 1000 - 1);
 }

@@ -28,8 +28,11 @@ int msUntilNextTick(const QDateTime &now);
 // the skipped hour of spring never is.
 QList<QTime> secondsToCompare(const QDateTime &previous, const QDateTime &now);
 
-// The countdown steps a tick takes besides its own, for elapsedMs on the boot clock since the
-// previous tick: max(0, round(elapsedMs / 1000) - 1). Counting the boot clock's whole seconds
-// instead would give 0 or 2 at ordinary ticks, since their phase follows the wall clock.
-qint64 extraCountdownSteps(qint64 elapsedMs);
+// The countdown steps a tick takes besides its own: the whole seconds crossed since the
+// previous tick, less one, counted on the boot clock (elapsedMs; it goes on while the machine
+// sleeps, and nobody sets it) from the previous tick's place in its second of the wall clock
+// (previousMsIntoSecond), whose phase the ticks follow: max(0, floor((previousMsIntoSecond +
+// elapsedMs) / 1000) - 1). The first tick after a resume comes at any point of a second, and
+// the tick after it back on the second's phase; both together take one step a second.
+qint64 extraCountdownSteps(qint64 elapsedMs, int previousMsIntoSecond);
 } // namespace ticktiming

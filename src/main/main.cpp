@@ -13,6 +13,7 @@
 #include "desktop/waitabletimer.h"
 #else
 #include "desktop/desktopintegration.h"
+#include "platform/gstreamer.h"
 #endif
 
 #include <QApplication>
@@ -61,6 +62,7 @@ int main(int argc, char *argv[])
 #else
         desktop = std::make_unique<DesktopIntegration>(*window, BusAddresses::fromEnvironment(),
                                                        drives, std::move(tone));
+        gstreamer::startAhead();
 #endif
     });
     window->show();

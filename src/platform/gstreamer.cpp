@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/gstreamer.h"
 
+#include <QThreadPool>
+
 #include <gst/gst.h>
 
 #include <cstdio>
@@ -20,4 +22,16 @@ bool gstreamer::start()
         }
     });
     return started;
+}
+
+void gstreamer::startAhead()
+{
+    QThreadPool::globalInstance()->start([] {
+        if (!start())
+            return;
+        for (const char *name : {"coreelements", "typefindfunctions", "playback", "audioparsers",
+                                 "mpg123", "audioconvert", "audioresample", "volume", "pulseaudio"})
+            if (GstPlugin *plugin = gst_plugin_load_by_name(name))
+                gst_object_unref(plugin);
+    });
 }

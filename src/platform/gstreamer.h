@@ -1,11 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-// GStreamer, started once for the whole process when the first song, tone or look at the
-// audio outputs needs it: never before the window is on screen, which it would only slow.
+// GStreamer, started once for the whole process: ahead, once the window is on screen (never
+// before, which it would only slow), or when the first song, tone or look at the audio outputs
+// needs it.
 namespace gstreamer {
 
 // Whether GStreamer could start; safe from any thread, and cheap once it has.
 bool start();
+
+// Starts GStreamer on a pool thread and loads the plugins that a song plays through (playbin's,
+// the MP3 parser and decoder, the sound server's sink), so that an alarm's first song does not
+// wait for them: in a new home GStreamer first builds its registry, which takes seconds.
+void startAhead();
 
 } // namespace gstreamer

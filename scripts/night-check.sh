@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# SPDX-License-Identifier: GPL-3.0-or-later
+# Nights on a real Debian 12 in a virtual machine: the machine sleeps, wakes for the alarm by
+# itself, stays awake and rings. It makes Wakewell's Debian package from the build folder,
+# installs it with apt-get into a Debian 12 made with debootstrap (systemd, logind, polkit,
+# PipeWire; tests/night/build-base.sh, cached by what went into it), boots that under QEMU with
+# S3 sleep and a sound card recorded on the host, logs the seat's user in, starts Wakewell in
+# an X server and drives it as a person would (tests/night/nights.py). Each night prints one
+# line: pass, or FAIL with the reason, and when the machine slept and woke, the window's title
+# changed and the song was heard, relative to the alarm's second:
+#   lid               a countdown, the lid closed 150 s before the alarm and left closed; it
+#                     must wake by itself, stay awake and ring, and sleep again after Stop Song
+#   lid-time-of-day   the same with an alarm at a time of day
+#   late-suspend      a suspend that ignores inhibitors 40 s before the alarm
+#   helper-lost       the wake helper killed after it armed the wake, then a suspend
+#   muted             the output muted and at 10% beforehand: the alarm is still heard
+#   someone-else      a user at no seat is refused, and their flood of calls does not stop
+#                     the seat user's wake
+#
+#   scripts/night-check.sh [--nights NAME,...] [--build DIR] [--smp N]
+#
+# NIGHTS names the nights too (default: all); the build folder defaults to build-test and is
+# built when missing. NIGHT_CACHE holds the cached root file system (default
+# /var/cache/wakewell-night); NIGHT_WORK keeps the run's files (image, recording, logs) in
+# that folder instead of a temporary one. Needs root and the night set of scripts/setup.sh.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+checkout=$PWD
+
+nights=${NIGHTS:-} build=build-test smp=2
+while [ "$#" -gt 0 ]; do
+    case $1 in
+    --nights) nights=$2; shift 2 ;;
+    --build) build=$2; shift 2 ;;
+    --smp) smp=$2; shift 2 ;;
+    *) echo "usage: $0 [--nights NAME,...] [--build DIR] [--smp N]" >&2; exit 2 ;;
+    esac
+done
+[ "$(id -u)" -eq 0 ] || { echo "FAIL: run as root: debootstrap and chroot need it" >&2; exit 1; }
+bash scripts/setup.sh night
+
+cache=${NIGHT_CACHE:-/var/cache/wakewell-night}
+if [ -n "${NIGHT_WORK:-}" ]; then
+    mkdir -p "$NIGHT_WORK"
+    work=$(realpath "$NIGHT_WORK")
+else
+    work=$(mktemp -d "${TMPDIR:-/tmp}/wakewell-night.XXXXXX")
+    trap 'rm -rf --one-file-system "$work"' EXIT
+fi
+
+figures=()
+step() {
+    local name=$1 start=$SECONDS
+    shift
+    echo "== $name"
+    "$@"
+    figures+=("$(printf '%6d s  %s' $((SECONDS - start)) "$name")")
+}
+
+package() {
+    if [ ! -f "$build/CPackConfig.cmake" ]; then
+        cmake -S . -B "$build" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo
+    fi
+    cmake --build "$build"
+    rm -rf "$work/package"
+    cpack -G DEB --config "$build/CPackConfig.cmake" -B "$work/package" >/dev/null
+    deb=$(ls "$work"/package/wakewell_*.deb)
+    echo "$(basename "$deb"), from $(git log --oneline -1)"
+}
+
+# The packages that Wakewell's package depends on, the first of each choice, without versions.
+depends() {
+    dpkg-deb --field "$deb" Depends | tr ',' '\n' | sed -E 's/\|.*//; s/\(.*\)//; s/ //g' | sort -u
+}
+
+base_root() {
+    local key
+    key=$( (cat tests/night/build-base.sh; depends) | sha256sum | cut -c1-16)
+    base=$cache/base-$key
+    if [ -f "$base/complete" ]; then
+        echo "cached: $base"
+        return
+    fi
+    mkdir -p "$cache"
+    # Only the newest base is kept: each is some 1.5 GB.
+    rm -rf --one-file-system "$cache"/base-*
+    mkdir -p "$base/root"
+    # shellcheck disable=SC2046 # one package a word
+    unshare --mount --propagation private tests/night/build-base.sh "$base/root" $(depends)
+    touch "$base/complete"
+}
+
+# A copy of the cached root with the package installed by apt-get, as a user installs it, and
+# the guest's side of the check; made into an ext4 image with the kernel and initrd beside it.
+image() {
+    rm -rf --one-file-system "$work/root"
+    cp -a --reflink=auto "$base/root" "$work/root"
+    cp "$deb" "$work/root/tmp/"
+    unshare --mount --propagation private bash -ec '
+        root=$1
+        mount -t proc proc "$root/proc"
+        mount --rbind /dev "$root/dev"
+        chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin \
+            DEBIAN_FRONTEND=noninteractive apt-get install -y /tmp/"${2##*/}"' \
+        - "$work/root" "$deb"
+    rm "$work/root/tmp/"*.deb
+    install -D -m 644 tests/night/guest/agent.py "$work/root/usr/local/lib/night/agent.py"
+    install -D -m 755 tests/night/guest/session.sh "$work/root/usr/local/lib/night/session.sh"
+    # The seat's login on tty1 runs the session.
+    echo '[ "$(tty)" != /dev/tty1 ] || exec /usr/local/lib/night/session.sh' \
+        >>"$work/root/home/sleeper/.profile"
+    cp "$work"/root/boot/vmlinuz-* "$work/vmlinuz"
+    cp "$work"/root/boot/initrd.img-* "$work/initrd.img"
+    local size
+    size=$(du -sm "$work/root" | cut -f1)
+    rm -f "$work/disk.img"
+    mkfs.ext4 -q -d "$work/root" "$work/disk.img" "$((size + 512))M"
+    rm -rf --one-file-system "$work/root"
+}
+
+# Three songs on a disk of their own, which the guest mounts in the user's home: a steady
+# tone each, so that the first sound of a song is heard at once.
+songs() {
+    rm -rf "$work/songs" "$work/songs.img"
+    mkdir -p "$work/songs"
+    local n=1 frequency
+    for frequency in 440 660 880; do
+        sox -n -r 44100 -c 2 -b 16 "$work/songs/song$n.wav" synth 20 sine "$frequency" vol 0.5
+        lame --quiet "$work/songs/song$n.wav" "$work/songs/song$n.mp3"
+        rm "$work/songs/song$n.wav"
+        n=$((n + 1))
+    done
+    mkfs.ext4 -q -d "$work/songs" "$work/songs.img" 16M
+}
+
+# Its status is kept for the end, after the times of the steps.
+status=0
+nights_run() {
+    python3 tests/night/nights.py --kernel "$work/vmlinuz" --initrd "$work/initrd.img" \
+        --image "$work/disk.img" --songs "$work/songs.img" --work "$work" --smp "$smp" \
+        ${nights:+--nights "$nights"} || status=$?
+}
+
+start=$SECONDS
+step "the Debian package from $build" package
+step "the cached Debian 12 root (debootstrap when missing)" base_root
+step "the image: the package installed with apt-get" image
+step "the songs" songs
+step "the machine booted and the nights run" nights_run
+echo
+printf '%s\n' "${figures[@]}"
+printf '%6d s  in all\n' $((SECONDS - start))
+exit "$status"
