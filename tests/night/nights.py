@@ -51,17 +51,23 @@ def lines_of(file):
         return
 
 
+def connected(path):
+    """A socket connected to QEMU's Unix socket at path, which QEMU makes as it starts."""
+    sock = socket.socket(socket.AF_UNIX)
+    for _ in range(100):
+        try:
+            sock.connect(path)
+            break
+        except OSError:
+            time.sleep(0.1)
+    return sock
+
+
 class Qmp:
     """QEMU's monitor: commands, and the events with the host's time of each."""
 
     def __init__(self, path):
-        self.sock = socket.socket(socket.AF_UNIX)
-        for _ in range(100):
-            try:
-                self.sock.connect(path)
-                break
-            except OSError:
-                time.sleep(0.1)
+        self.sock = connected(path)
         self.file = self.sock.makefile("rw")
         self.events = []
         self.replies = []
@@ -107,13 +113,7 @@ class Agent:
     """The guest's agent, over the second serial port."""
 
     def __init__(self, path):
-        self.sock = socket.socket(socket.AF_UNIX)
-        for _ in range(100):
-            try:
-                self.sock.connect(path)
-                break
-            except OSError:
-                time.sleep(0.1)
+        self.sock = connected(path)
         self.file = self.sock.makefile("rwb")
         self.cond = threading.Condition()
         self.answers = {}
