@@ -59,9 +59,13 @@ void AlarmWatch::beforeSleep()
         m_wake.beforeSleep();
 }
 
+// Until the first tick after the wake has caught the countdown up, its fields still say what
+// they said before the sleep, and a deadline read from them lies the sleep's length too late.
+// The deadline known before the sleep holds until that tick, which reads the window afresh.
 void AlarmWatch::afterSleep()
 {
-    alarmSettingChanged();
+    if (!m_closed && m_wake.isDueWithin(dueSeconds))
+        m_power.whileDue.setHeld(true);
 }
 
 bool AlarmWatch::eventFilter(QObject *watched, QEvent *event)

@@ -5,10 +5,13 @@
 
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
+#include <QTimer>
 
 #include <cstdio>
 
 namespace {
+// How soon a lock that logind refused during a suspend or resume is asked again.
+constexpr int inProgressRetryMs = 250;
 const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 // The portal's flag 4: suspend. Not 8, idle: the screen may blank and lock all night while
 // the computer stays awake for the alarm.
@@ -158,6 +161,13 @@ void Inhibitor::askLogind()
          << QString::fromLatin1(m_lock.reason) << QString::fromLatin1(m_lock.mode);
     whenAnswered(m_system.connection().asyncCall(call), [this](const QDBusPendingCall &done) {
         const QDBusPendingReply<QDBusUnixFileDescriptor> reply = done;
+        // While a suspend, or the resume after it, is still under way, logind takes no lock on
+        // sleep; right after a wake the window's own tick may come before logind is done.
+        if (reply.error().name() == QLatin1String("org.freedesktop.login1.OperationInProgress")) {
+            m_step = Step::NeedLogind;
+            QTimer::singleShot(inProgressRetryMs, this, &Inhibitor::reconcile);
+            return;
+        }
         if (reply.isError() || !reply.value().isValid()) {
             giveUp();
             return;
