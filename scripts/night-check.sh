@@ -147,6 +147,14 @@ step "the cached Debian 12 root (debootstrap when missing)" base_root
 step "the image: the package installed with apt-get" image
 step "the songs" songs
 step "the machine booted and the nights run" nights_run
+# A night that failed leaves in the log what the program said, and what logind and the
+# kernel did about sleep.
+if [ "$status" -ne 0 ]; then
+    echo "== Wakewell's output"
+    cat "$work/wakewell.txt" 2>/dev/null || true
+    echo "== the guest's journal: logind, sleep and the wake helper"
+    grep -E 'systemd-logind|PM: suspend|wakewell' "$work/journal.txt" 2>/dev/null || true
+fi
 echo
 printf '%s\n' "${figures[@]}"
 printf '%6d s  in all\n' $((SECONDS - start))
