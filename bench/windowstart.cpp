@@ -55,6 +55,14 @@ double processorMs(pid_t pid)
     return ms;
 }
 
+// How many threads a process has now.
+long threadCount(pid_t pid)
+{
+    std::error_code error;
+    const std::filesystem::directory_iterator tasks("/proc/" + std::to_string(pid) + "/task", error);
+    return error ? -1 : std::distance(tasks, std::filesystem::directory_iterator());
+}
+
 bool titled(Display *display, Window window, const char *title)
 {
     char *name = nullptr;
@@ -108,6 +116,7 @@ int main(int argc, char *argv[])
     std::this_thread::sleep_for(half);
     const double idleCpuMs = processorMs(pid) - idleFrom;
     const long kb = residentKb(pid);
+    const long threads = threadCount(pid);
     kill(pid, SIGTERM);
     waitpid(pid, nullptr, 0);
     XCloseDisplay(display);
@@ -115,6 +124,6 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "windowstart: no window titled \"%s\" appeared\n", title);
         return 1;
     }
-    std::printf("%.0f %.0f %ld %.1f\n", shownMs, cpuMs, kb, idleCpuMs);
+    std::printf("%.0f %.0f %ld %.1f %ld\n", shownMs, cpuMs, kb, idleCpuMs, threads);
     return 0;
 }

@@ -21,7 +21,7 @@ echo "| --- | --- | --- |"
 # Wakewell and a bare Qt window whose one-second timer shows the time, each started three
 # times in turn in one X server, with a session bus as on a desktop: spawn to the window on
 # screen, the processor time used until then, memory after 10 idle seconds, the processor time
-# used in the last 5 of them.
+# used in the last 5 of them, the threads it has then.
 runs=$(dbus-run-session -- xvfb-run -a tests/audio/with-pulseaudio.sh bash -c "for i in 1 2 3; do
     echo wakewell \$('$dir/bench/windowstart' 'Wakewell of Your' 10 '$dir/wakewell')
     echo bare \$('$dir/bench/windowstart' 'bare window' 10 '$dir/bench/barewindow')
@@ -31,10 +31,12 @@ ratio() { awk -v a="$1" -v b="$2" 'BEGIN { printf "%.2f", a / b }'; }
 read -r ms bare_ms cpu bare_cpu kb bare_kb idle bare_idle <<<"$(median wakewell 2) $(median bare 2) \
     $(median wakewell 3) $(median bare 3) $(median wakewell 4) $(median bare 4) \
     $(median wakewell 5) $(median bare 5)"
+read -r threads bare_threads <<<"$(median wakewell 6) $(median bare 6)"
 echo "| spawn to the window on screen, median of 3: Wakewell, a bare window | $ms ms, $bare_ms ms: $(ratio "$ms" "$bare_ms") times | within 1.3 times |"
 echo "| processor time used by then, median of 3: Wakewell, a bare window | $cpu ms, $bare_cpu ms: $(ratio "$cpu" "$bare_cpu") times | |"
 echo "| resident memory after 10 s idle, median of 3: Wakewell, a bare window | $kb kB, $bare_kb kB: $(ratio "$kb" "$bare_kb") times | within 1.1 times |"
 echo "| processor time in the last 5 of those idle seconds, median of 3: Wakewell, a bare window | $idle ms, $bare_idle ms | no more than the bare window's |"
+echo "| threads after 10 s idle, median of 3: Wakewell, a bare window | $threads, $bare_threads | |"
 xvfb-run -a tests/audio/with-pulseaudio.sh "$dir/bench/blocking_bench" 2>>"$log"
 xvfb-run -a tests/audio/with-pulseaudio.sh "$dir/bench/night_bench" "${IDLE_SECONDS:-60}" 2>>"$log"
 # browse_bench prints a table of its own, one line per folder size: its rows, turned into ours.
