@@ -7,10 +7,10 @@
 
 #include "benchtools.h"
 #include "main/events.h"
-#include "platform/hostfilesystem.h"
+#include "platform/host/hostfilesystem.h"
+#include "platform/host/systemclock.h"
 #include "platform/hostmediaplayer.h"
 #include "platform/hostsoundoutput.h"
-#include "platform/systemclock.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -13,7 +13,7 @@
 #include "fakes/fakemediaplayer.h"
 #include "fakes/fakesoundoutput.h"
 #include "main/events.h"
-#include "platform/hostfilesystem.h"
+#include "platform/host/hostfilesystem.h"
 
 #include <QApplication>
 #include <QFile>

@@ -12,10 +12,10 @@
 #include "alarm/timetext.h"
 #include "benchtools.h"
 #include "main/events.h"
-#include "platform/hostfilesystem.h"
+#include "platform/host/hostfilesystem.h"
+#include "platform/host/systemclock.h"
 #include "platform/hostmediaplayer.h"
 #include "platform/hostsoundoutput.h"
-#include "platform/systemclock.h"
 
 #include <QApplication>
 #include <QDateTime>

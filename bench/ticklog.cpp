@@ -6,10 +6,10 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/ticklog [seconds, default 120]
 
 #include "main/events.h"
-#include "platform/hostfilesystem.h"
+#include "platform/host/hostfilesystem.h"
+#include "platform/host/systemclock.h"
 #include "platform/hostmediaplayer.h"
 #include "platform/hostsoundoutput.h"
-#include "platform/systemclock.h"
 
 #include <QApplication>
 #include <QDateTime>

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The drive table both ways: a drive-form path never maps outside its drive's folder, and a
 // host path maps to a drive-form path that leads back to the same place.
-#include "platform/hostfilesystem.h"
+#include "platform/host/hostfilesystem.h"
 
 #include <QDir>
 

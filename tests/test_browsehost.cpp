@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/recording.h"
 #include "fakes/windowtest.h"
-#include "platform/hostfilesystem.h"
+#include "platform/host/hostfilesystem.h"
 #include "platform/hostmediaplayer.h"
 
 #include <QDir>

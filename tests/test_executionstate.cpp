@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "desktop/alarmwatch.h"
-#include "desktop/executionstate.h"
-#include "desktop/waitabletimer.h"
 #include "desktoptest.h"
 #include "fakes/fakepower.h"
+#include "platform/windows/executionstatekeepawake.h"
+#include "platform/windows/waitablewaketimer.h"
+#include "watch/alarmwatch.h"
 
 #include <QElapsedTimer>
 
@@ -23,8 +23,8 @@ private slots:
     {
         startHeldWithThreeSongs();
         ToneRecord tone;
-        ExecutionState keepAwake;
-        ExecutionState whileDue;
+        ExecutionStateKeepAwake keepAwake;
+        ExecutionStateKeepAwake whileDue;
         FakeWakeTimer wake;
         AlarmWatch watch(*m_window, {keepAwake, whileDue, wake}, std::make_unique<FakeTone>(tone));
         const EXECUTION_STATE awake = ES_CONTINUOUS | ES_SYSTEM_REQUIRED;
@@ -60,7 +60,7 @@ private slots:
         m_clock.wall = QDateTime::currentDateTime().addSecs(3 - WakeSchedule::nearestSeconds);
         startHeldWithThreeSongs();
         FakePower power;
-        WaitableTimer timer;
+        WaitableWakeTimer timer;
         const std::unique_ptr<AlarmWatch> watch = power.watch(*m_window, &timer);
         QElapsedTimer elapsed;
         elapsed.start();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakes/unprivileged.h"
 #include "platform/error.h"
-#include "platform/hostfilesystem.h"
+#include "platform/host/hostfilesystem.h"
 
 #include <QDir>
 #include <QFile>

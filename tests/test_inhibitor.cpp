@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "desktop/desktopintegration.h"
 #include "desktoptest.h"
 #include "fakes/faketone.h"
 #include "fakes/privatebus.h"
+#include "platform/linux/desktopintegration.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>

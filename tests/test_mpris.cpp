@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "desktop/desktopintegration.h"
 #include "desktoptest.h"
 #include "fakes/faketone.h"
 #include "fakes/privatebus.h"
+#include "platform/linux/desktopintegration.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
@@ -11,8 +11,8 @@
 #include <QDBusVariant>
 
 namespace {
-const QString service = QString::fromLatin1(MprisService::serviceName);
-const QString path = QString::fromLatin1(MprisService::objectPath);
+const QString service = QString::fromLatin1(MprisMediaKeys::serviceName);
+const QString path = QString::fromLatin1(MprisMediaKeys::objectPath);
 const QString rootInterface = QStringLiteral("org.mpris.MediaPlayer2");
 const QString playerInterface = QStringLiteral("org.mpris.MediaPlayer2.Player");
 const QString propertiesInterface = QStringLiteral("org.freedesktop.DBus.Properties");

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakes/windowtest.h"
-#include "main/collection.h"
+#include "playlist/collection.h"
 
 #include <algorithm>
 

@@ -2,10 +2,10 @@
 #include "alarm/timetext.h"
 #include "audio/recording.h"
 #include "fakes/windowtest.h"
-#include "platform/hostfilesystem.h"
+#include "platform/host/hostfilesystem.h"
+#include "platform/host/systemclock.h"
 #include "platform/hostmediaplayer.h"
 #include "platform/hostsoundoutput.h"
-#include "platform/systemclock.h"
 
 #include <QElapsedTimer>
 #include <QFile>

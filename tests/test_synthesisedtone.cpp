@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/recording.h"
-#include "desktop/songtone.h"
-#include "desktop/synthesisedtone.h"
 #include "platform/hostmediaplayer.h"
+#include "watch/songtone.h"
+#include "watch/synthesisedtone.h"
 
 #include <QDir>
 #include <QTest>

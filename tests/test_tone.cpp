@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "desktop/silenceguard.h"
 #include "desktoptest.h"
 #include "fakes/faketone.h"
+#include "watch/silenceguard.h"
 
 // The tone of an alarm whose playlist plays nothing, and the missing output said again.
 class TestTone : public QObject, public DesktopTest

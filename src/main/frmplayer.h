@@ -1,8 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "main/collection.h"
-#include "main/platform.h"
+#include "platform/platform.h"
+#include "playlist/collection.h"
 
 #include <QComboBox>
 #include <QDateTime>

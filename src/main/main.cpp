@@ -1,19 +1,19 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/events.h"
-#include "platform/hostfilesystem.h"
+#include "platform/host/hostfilesystem.h"
+#include "platform/host/systemclock.h"
 #include "platform/hostmediaplayer.h"
 #include "platform/hostsoundoutput.h"
-#include "platform/systemclock.h"
 
-#include "desktop/songtone.h"
+#include "watch/songtone.h"
 
 #ifdef Q_OS_WIN
-#include "desktop/alarmwatch.h"
-#include "desktop/executionstate.h"
-#include "desktop/waitabletimer.h"
+#include "platform/windows/executionstatekeepawake.h"
+#include "platform/windows/waitablewaketimer.h"
+#include "watch/alarmwatch.h"
 #else
-#include "desktop/desktopintegration.h"
-#include "platform/gstreamer.h"
+#include "platform/linux/desktopintegration.h"
+#include "platform/linux/gstreamer.h"
 #endif
 
 #include <QApplication>
@@ -47,9 +47,9 @@ int main(int argc, char *argv[])
     // reads the window, so it is declared after it and ends before it.
 #ifdef Q_OS_WIN
     // The execution state of the window's thread keeps Windows awake; a waitable timer wakes it.
-    ExecutionState whileSet;
-    ExecutionState whileDue;
-    WaitableTimer wakeTimer;
+    ExecutionStateKeepAwake whileSet;
+    ExecutionStateKeepAwake whileDue;
+    WaitableWakeTimer wakeTimer;
     std::unique_ptr<AlarmWatch> desktop;
 #else
     std::unique_ptr<DesktopIntegration> desktop;

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/gstengine.h"
 
-#include "platform/gstreamer.h"
+#include "platform/linux/gstreamer.h"
 
 #include <QFile>
 

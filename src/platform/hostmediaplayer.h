@@ -4,7 +4,7 @@
 #include "platform/threadedplayer.h"
 
 #ifdef Q_OS_WIN
-#include "platform/mfengine.h"
+#include "platform/windows/mfplayerengine.h"
 #else
 #include "platform/gstengine.h"
 #endif
@@ -14,7 +14,7 @@ class HostMediaPlayer final : public ThreadedPlayer
 {
 public:
 #ifdef Q_OS_WIN
-    using Engine = MfEngine;
+    using Engine = MfPlayerEngine;
 #else
     using Engine = GstEngine;
 #endif

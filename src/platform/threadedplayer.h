@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/hostfilesystem.h"
+#include "platform/host/hostfilesystem.h"
 #include "platform/mediaplayer.h"
 #include "platform/playerengine.h"
 

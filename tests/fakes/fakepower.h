@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "desktop/alarmwatch.h"
-#include "desktop/keepawake.h"
-#include "desktop/waketimer.h"
 #include "fakes/faketone.h"
+#include "platform/keepawake.h"
+#include "platform/waketimer.h"
+#include "watch/alarmwatch.h"
 
 #include <QStringList>
 

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "desktop/toneplayer.h"
+#include "watch/toneplayer.h"
 
 // What the tone was asked, kept by the test: the guard owns the tone.
 struct ToneRecord

@@ -1,0 +1,45 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+#pragma once
+
+#include "platform/linux/buslink.h"
+#include "platform/linux/kernelwaketimer.h"
+#include "platform/linux/logindkeepawake.h"
+#include "platform/linux/mprismediakeys.h"
+#include "platform/linux/sleepwatch.h"
+#include "watch/alarmwatch.h"
+
+#include <QObject>
+
+#include <memory>
+
+class frmPlayer;
+
+// Wakewell on a Linux desktop, beside the window, over D-Bus: the alarm watch with the
+// inhibitors as the ways to keep the computer awake, the kernel's alarm timers as the way to
+// wake it and logind's word of each suspend and resume, and the MPRIS service of the media
+// keys. One connection to each bus serves all of them. It
+// reads the window's state after its handlers and changes it only through them; made after the
+// window and destroyed before it.
+class DesktopIntegration : public QObject
+{
+    Q_OBJECT
+
+public:
+    DesktopIntegration(frmPlayer &f, const BusAddresses &buses, DriveTable drives,
+                       std::unique_ptr<TonePlayer> tone, QObject *parent = nullptr);
+
+    const LogindKeepAwake &inhibitor() const { return m_inhibitor; }
+    const LogindKeepAwake &dueInhibitor() const { return m_due; }
+    const KernelWakeTimer &wake() const { return m_wake; }
+    const SleepWatch &sleepWatch() const { return m_sleep; }
+
+private:
+    BusLink m_session;
+    BusLink m_system;
+    LogindKeepAwake m_inhibitor;
+    LogindKeepAwake m_due;
+    KernelWakeTimer m_wake;
+    SleepWatch m_sleep;
+    MprisMediaKeys m_mpris;
+    AlarmWatch m_watch;
+};
