@@ -2,187 +2,32 @@
 #include "platform/host/hostfilesystem.h"
 
 #include "platform/error.h"
+#include "platform/host/hostfolders.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QStorageInfo>
 
 #include <algorithm>
 #include <filesystem>
 #include <system_error>
 
-#ifdef Q_OS_WIN
-#include <windows.h>
-#endif
-
 namespace fs = std::filesystem;
-
-namespace {
-
-#ifdef Q_OS_WIN
-constexpr Qt::CaseSensitivity hostCase = Qt::CaseInsensitive;
-#else
-constexpr Qt::CaseSensitivity hostCase = Qt::CaseSensitive;
-#endif
 
 // A name that stands for exactly one entry of a folder, both in drive form and on the host:
 // "." and ".." would climb, a separator of either kind would split it, a control character
 // can cut a path short or hide in a list, and on Windows a colon names a drive or a stream.
-bool carriable(const QString &name)
+bool hostfolders::carriable(const QString &name)
 {
     if (name.isEmpty() || name == u"." || name == u"..")
         return false;
     return std::none_of(name.cbegin(), name.cend(), [](QChar c) {
         return c == u'\\' || c == u'/' || c.unicode() < 0x20 || c.unicode() == 0x7f
-#ifdef Q_OS_WIN
-            || c == u':'
-#endif
-            ;
+            || hostfolders::splitsName(c);
     });
 }
 
-fs::path toPath(const QString &hostPath)
-{
-#ifdef Q_OS_WIN
-    // The extended form (\\?\C:\...) reaches past MAX_PATH, 260 characters, where music
-    // folders do lie. It takes only absolute paths with backslashes, as the drive table's
-    // become; a drive's root stays as it is, since msvcrt's stat() refuses its extended form.
-    QString path = QDir::toNativeSeparators(hostPath);
-    if (path.size() > 3 && path[1] == u':')
-        path.prepend(QStringLiteral("\\\\?\\"));
-    return fs::path(path.toStdWString());
-#else
-    return fs::path(QFile::encodeName(hostPath).toStdString());
-#endif
-}
-
-#ifdef Q_OS_WIN
-// A search of one folder with FindFirstFileExW. MinGW's directory_iterator reads through a
-// buffer of MAX_PATH characters and cannot open a longer path even in the extended form; the
-// search can, and it gives each entry's kind with its name, where the iterator would ask the
-// file system once more for every entry.
-class FolderSearch
-{
-public:
-    explicit FolderSearch(const QString &hostFolder)
-    {
-        std::wstring pattern = toPath(hostFolder).native();
-        if (!pattern.ends_with(L'\\'))
-            pattern += L'\\';
-        pattern += L'*';
-        m_handle = FindFirstFileExW(pattern.c_str(), FindExInfoBasic, &m_found,
-                                    FindExSearchNameMatch, nullptr, FIND_FIRST_EX_LARGE_FETCH);
-        if (m_handle == INVALID_HANDLE_VALUE)
-            m_error = GetLastError();
-        m_pending = m_error == ERROR_SUCCESS;
-    }
-    ~FolderSearch()
-    {
-        if (m_handle != INVALID_HANDLE_VALUE)
-            FindClose(m_handle);
-    }
-    FolderSearch(const FolderSearch &) = delete;
-    FolderSearch &operator=(const FolderSearch &) = delete;
-
-    // The next entry, if any: its name, and whether it is a folder.
-    bool next(QString &name, bool &isFolder)
-    {
-        if (!m_pending)
-            return false;
-        name = QString::fromWCharArray(m_found.cFileName);
-        isFolder = m_found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY;
-        m_pending = FindNextFileW(m_handle, &m_found);
-        if (!m_pending && GetLastError() != ERROR_NO_MORE_FILES)
-            m_error = GetLastError();
-        return true;
-    }
-
-    // What ended the search early, as the error codes of the rest of this file.
-    std::error_code error() const
-    {
-        switch (m_error) {
-        case ERROR_SUCCESS:
-        // A drive's empty root has not even "." and "..".
-        case ERROR_FILE_NOT_FOUND:
-            return {};
-        case ERROR_ACCESS_DENIED:
-            return std::make_error_code(std::errc::permission_denied);
-        case ERROR_PATH_NOT_FOUND:
-        case ERROR_DIRECTORY:
-        case ERROR_INVALID_NAME:
-            return std::make_error_code(std::errc::no_such_file_or_directory);
-        case ERROR_FILENAME_EXCED_RANGE:
-            return std::make_error_code(std::errc::filename_too_long);
-        default:
-            return std::make_error_code(std::errc::io_error);
-        }
-    }
-
-private:
-    HANDLE m_handle = INVALID_HANDLE_VALUE;
-    WIN32_FIND_DATAW m_found {};
-    DWORD m_error = ERROR_SUCCESS;
-    bool m_pending = false;
-};
-
-bool canOpen(const QString &hostFolder)
-{
-    return !FolderSearch(hostFolder).error();
-}
-
-// The names of the files and of the folders directly in a host folder that drive form can
-// carry, unsorted; the error that ended the reading, if any.
-std::error_code readFolder(const QString &hostFolder, QStringList &files, QStringList &folders)
-{
-    FolderSearch search(hostFolder);
-    QString name;
-    bool isFolder = false;
-    while (search.next(name, isFolder))
-        if (carriable(name))
-            (isFolder ? folders : files) << name;
-    return search.error();
-}
-#else
-// The name of a folder entry; none when the host's bytes do not survive the way through text
-// and back (a name in another encoding could then never be opened again).
-std::optional<QString> nameOf(const fs::path &entry)
-{
-    // A listed entry's path is the folder's path, "/" and the name: cutting it is much cheaper
-    // than filename(), which parses the whole path again.
-    const std::string &path = entry.native();
-    const std::size_t start = path.rfind('/') + 1;
-    const QByteArray bytes = QByteArray::fromRawData(path.data() + start, path.size() - start);
-    const QString name = QFile::decodeName(bytes);
-    if (QFile::encodeName(name) != bytes || !carriable(name))
-        return std::nullopt;
-    return name;
-}
-
-bool canOpen(const QString &hostFolder)
-{
-    std::error_code ec;
-    const fs::directory_iterator listing(toPath(hostFolder), ec);
-    return !ec;
-}
-
-std::error_code readFolder(const QString &hostFolder, QStringList &files, QStringList &folders)
-{
-    std::error_code ec;
-    for (fs::directory_iterator it(toPath(hostFolder), ec), end; !ec && it != end;
-         it.increment(ec)) {
-        const auto name = nameOf(it->path());
-        std::error_code typeError;
-        if (!name)
-            continue;
-        if (it->is_directory(typeError))
-            folders << *name;
-        else if (it->is_regular_file(typeError))
-            files << *name;
-    }
-    return ec;
-}
-#endif
+namespace {
 
 [[noreturn]] void fail(const std::error_code &ec)
 {
@@ -242,22 +87,6 @@ QList<FileSystem::Folder> foldersIn(const FileSystem::Folder &folder, const QStr
 
 DriveTable::DriveTable(QList<Entry> entries) : m_entries(std::move(entries)) { }
 
-DriveTable DriveTable::machine()
-{
-#ifdef Q_OS_WIN
-    QList<Entry> entries;
-    for (const QFileInfo &root : QDir::drives())
-        entries.append({root.path().left(2).toUpper(), root.path()});
-    return DriveTable(entries);
-#else
-    QList<Volume> volumes;
-    for (const QStorageInfo &v : QStorageInfo::mountedVolumes())
-        volumes.append(
-            {QFile::decodeName(v.device()), v.rootPath(), QString::fromLatin1(v.fileSystemType())});
-    return fromVolumes(volumes);
-#endif
-}
-
 DriveTable DriveTable::fromVolumes(const QList<Volume> &volumes)
 {
     const QString root = QStringLiteral("/");
@@ -303,7 +132,7 @@ std::optional<QString> DriveTable::toHost(const QString &drivePath) const
     if (below.isEmpty())
         return entry->hostPath;
     const QStringList names = below.split(u'\\');
-    if (!std::all_of(names.cbegin(), names.cend(), carriable))
+    if (!std::all_of(names.cbegin(), names.cend(), hostfolders::carriable))
         return std::nullopt;
     return joinHost(entry->hostPath, names.join(u'/'));
 }
@@ -318,7 +147,8 @@ std::optional<QString> DriveTable::toDrive(const QString &hostPath) const
     for (const Entry &e : m_entries) {
         const QString root = QDir::cleanPath(e.hostPath);
         const QString prefix = root.endsWith(u'/') ? root : root + u'/';
-        const bool holds = path.compare(root, hostCase) == 0 || path.startsWith(prefix, hostCase);
+        const bool holds = path.compare(root, hostfolders::nameCase) == 0
+            || path.startsWith(prefix, hostfolders::nameCase);
         if (holds && (!best || root.size() > QDir::cleanPath(best->hostPath).size())) {
             best = &e;
             below = path.mid(qMin(prefix.size(), path.size()));
@@ -327,7 +157,7 @@ std::optional<QString> DriveTable::toDrive(const QString &hostPath) const
     if (!best)
         return std::nullopt;
     const QStringList names = below.split(u'/', Qt::SkipEmptyParts);
-    if (!std::all_of(names.cbegin(), names.cend(), carriable))
+    if (!std::all_of(names.cbegin(), names.cend(), hostfolders::carriable))
         return std::nullopt;
     return best->drive + u'\\' + names.join(u'\\');
 }
@@ -349,7 +179,7 @@ bool HostFileSystem::IsReady(const QString &drive) const
         throw WakewellError(errors::deviceUnavailable);
     // Opening the listing is the one true test: permission bits, ACLs and a missing medium
     // all show here, as they would when the folder is read.
-    return canOpen(*host);
+    return hostfolders::canOpen(*host);
 }
 
 FileSystem::Folder HostFileSystem::GetFolder(const QString &path) const
@@ -359,7 +189,7 @@ FileSystem::Folder HostFileSystem::GetFolder(const QString &path) const
     if (!host)
         throw WakewellError(errors::pathNotFound);
     std::error_code ec;
-    if (!fs::is_directory(toPath(*host), ec))
+    if (!fs::is_directory(hostfolders::toPath(*host), ec))
         fail(ec ? ec : std::make_error_code(std::errc::not_a_directory));
     return *folder;
 }
@@ -370,7 +200,7 @@ HostFileSystem::Listing HostFileSystem::list(const Folder &folder) const
     if (!host)
         throw WakewellError(errors::pathNotFound);
     Listing listing;
-    if (const std::error_code ec = readFolder(*host, listing.files, listing.folders))
+    if (const std::error_code ec = hostfolders::read(*host, listing.files, listing.folders))
         fail(ec);
     std::sort(listing.files.begin(), listing.files.end(), byName);
     std::sort(listing.folders.begin(), listing.folders.end(), byName);
