@@ -5,6 +5,7 @@
 #include "desktop/keepawake.h"
 #include "desktop/waketimer.h"
 #include "fakes/faketone.h"
+#include "main/frmplayer.h"
 
 #include <QStringList>
 
@@ -49,7 +50,8 @@ struct FakePower
     std::unique_ptr<AlarmWatch> watch(frmPlayer &f, WakeTimer *timer = nullptr)
     {
         return std::make_unique<AlarmWatch>(
-            f, MachinePower {whileSet, whileDue, timer ? *timer : wake},
+            f.alarmSetting(), f.transportStatus(), f,
+            MachinePower {whileSet, whileDue, timer ? *timer : wake},
             std::make_unique<FakeTone>(tone));
     }
 };
