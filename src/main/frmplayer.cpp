@@ -433,8 +433,8 @@ void frmPlayer::paintEvent(QPaintEvent *event)
 void frmPlayer::closeEvent(QCloseEvent *event)
 {
     if (!m_closing) {
-        // Those beside the window let go of it first: the unload releases the player, which
-        // telling them of its state would make anew.
+        // Those beside the window are told first, and nothing after: the unload releases the
+        // player, which telling them of the transport would make anew.
         m_closing = true;
         m_transportStatus.close();
         emit Unload();
