@@ -372,6 +372,27 @@ private slots:
         QVERIFY(!m_power.whileDue.held);
     }
 
+    // Asleep, the countdown's fields stand still until the first tick after the wake counts
+    // the sleep off them: a click before that tick moves neither the wake nor the due hold.
+    void countdownDeadlineHoldsAcrossSleep()
+    {
+        startWatched();
+        QTest::mouseClick(m_window->Option2, Qt::LeftButton);
+        typeOver(m_window->Text4, "30");
+        ticks(1);
+        QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:29:01Z"));
+        const qsizetype calls = m_power.wake.calls.size();
+        m_watch->beforeSleep();
+        m_clock.advance(29 * 60 * 1000);
+        m_watch->afterSleep();
+        QVERIFY(m_power.whileDue.held);
+        QTest::mouseClick(m_window->cmdStop, Qt::LeftButton);
+        ticks(1);
+        QCOMPARE(m_window->Text4->text(), QStringLiteral("0"));
+        QCOMPARE(m_power.wake.calls.size(), calls);
+        QVERIFY(m_power.whileDue.held);
+    }
+
     // Thirty days of a clock that ticks at the times the window arms Timer2 for, a little
     // late or early: every second for twenty minutes around the alarm, and for the rest of
     // each day with the event loop held up for most of each minute, so that every other

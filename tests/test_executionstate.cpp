@@ -26,7 +26,8 @@ private slots:
         ExecutionStateKeepAwake keepAwake;
         ExecutionStateKeepAwake whileDue;
         FakeWakeTimer wake;
-        AlarmWatch watch(*m_window, {keepAwake, whileDue, wake}, std::make_unique<FakeTone>(tone));
+        AlarmWatch watch(m_window->alarmSetting(), m_window->transportStatus(), *m_window,
+                         {keepAwake, whileDue, wake}, std::make_unique<FakeTone>(tone));
         const EXECUTION_STATE awake = ES_CONTINUOUS | ES_SYSTEM_REQUIRED;
 
         setTimeAlarm(QStringLiteral("6:30:00 AM"));

@@ -296,9 +296,9 @@ class TestInhibitor : public QObject, public DesktopTest
     void openWindow()
     {
         startHeldWithThreeSongs();
-        m_desktop = std::make_unique<DesktopIntegration>(*m_window, BusAddresses::fromEnvironment(),
-                                                         DriveTable(),
-                                                         std::make_unique<FakeTone>(m_tone));
+        m_desktop = std::make_unique<DesktopIntegration>(
+            m_window->alarmSetting(), m_window->transportStatus(), *m_window,
+            BusAddresses::fromEnvironment(), DriveTable(), std::make_unique<FakeTone>(m_tone));
     }
 
 private slots:

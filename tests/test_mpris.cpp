@@ -67,7 +67,8 @@ class TestMpris : public QObject, public DesktopTest
     void serve(const QString &name = service)
     {
         m_desktop = std::make_unique<DesktopIntegration>(
-            *m_window, BusAddresses {m_bus->address(), QString()},
+            m_window->alarmSetting(), m_window->transportStatus(), *m_window,
+            BusAddresses {m_bus->address(), QString()},
             DriveTable({{QStringLiteral("C:"), QStringLiteral("/srv/songs")}}),
             std::make_unique<FakeTone>(m_tone));
         QTRY_VERIFY(registered(name));

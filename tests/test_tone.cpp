@@ -14,7 +14,9 @@ class TestTone : public QObject, public DesktopTest
     void startGuarded()
     {
         startHeldWithThreeSongs();
-        m_guard = std::make_unique<SilenceGuard>(*m_window, std::make_unique<FakeTone>(m_tone));
+        m_guard
+            = std::make_unique<SilenceGuard>(m_window->alarmSetting(), m_window->transportStatus(),
+                                             *m_window, std::make_unique<FakeTone>(m_tone));
     }
 
     // Continuous play through the three songs: each one the player can open plays, and

@@ -182,7 +182,7 @@ private slots:
     // so none of what follows every handler (the desktop's checks) runs either.
     void movesRunNoHandler()
     {
-        const QSignalSpy handlers(m_window.get(), &frmPlayer::handlerEnded);
+        const QSignalSpy handlers(m_window.get(), &frmPlayer::settled);
         QMouseEvent move(QEvent::MouseMove, QPointF(3, 3), QPointF(3, 3), Qt::NoButton,
                          Qt::NoButton, Qt::NoModifier);
         QApplication::sendEvent(child<QWidget>("lblHide"), &move);

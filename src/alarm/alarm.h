@@ -35,18 +35,22 @@ Countdown countdownState(const frmPlayer &f);
 // An alarm is set: Option1 with an alarm time in Text2, or Option2 with a countdown that will
 // sound (running or due).
 bool alarmIsSet(const frmPlayer &f);
-// When the alarm that is set falls due, read from the window and its clock: for Option1 the
-// next moment whose clock text is Text2's; for Option2 the tick at which the countdown, as its
-// fields stand, will sound. None when no alarm is set and when the one set never sounds (a
-// text the clock never shows, a countdown that stops short of zero).
+// When the alarm that is set falls due, read from the window and counted from its last tick
+// (from now before the first): for Option1 the next moment whose clock text is Text2's; for
+// Option2 the tick at which the countdown, as its fields stand, will sound. Counted from the
+// tick whose steps the fields show, it stays the same from tick to tick, between ticks and
+// across a suspend, until the countdown's fields or Text2 are edited. None when no alarm is
+// set and when the one set never sounds (a text the clock never shows, a countdown that stops
+// short of zero).
 std::optional<QDateTime> alarmDeadline(const frmPlayer &f);
+// Tells the window's AlarmSetting what alarm is set now.
+void publishSetting(frmPlayer &f);
 
 // Starts the playlist from its first song, or resumes a paused song. False when nothing
 // was started because the playlist is empty.
 bool StartAlarmPlayback(frmPlayer &f);
 // An alarm falls due: the sound output is made audible when there is a song to start, then
-// StartAlarmPlayback, and when it started the playlist the window says so with
-// alarmStartedPlaylist().
+// StartAlarmPlayback, and when it started the playlist the window's AlarmSetting is told so.
 bool soundAlarm(frmPlayer &f);
 // Shows playlist entry intSong in txtSong and in the title.
 void ShowCurrentSong(frmPlayer &f);

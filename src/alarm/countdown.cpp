@@ -91,9 +91,11 @@ bool alarms::alarmIsSet(const frmPlayer &f)
 
 std::optional<QDateTime> alarms::alarmDeadline(const frmPlayer &f)
 {
-    const QDateTime now = f.clock().now();
+    // The fields show the steps of the last tick, and only the ticks after it take more: each
+    // second after its second. The time of day is compared for each second after it too.
+    const QDateTime from = f.lastTickWall.isValid() ? f.lastTickWall : f.clock().now();
     if (f.Option1->isChecked())
-        return nextShowing(f.Text2->text(), now);
+        return nextShowing(f.Text2->text(), from);
     const std::optional<Fields> fields = fieldNumbers(f);
     if (!f.Option2->isChecked() || !fields)
         return std::nullopt;
@@ -104,7 +106,7 @@ std::optional<QDateTime> alarms::alarmDeadline(const frmPlayer &f)
     // A tick in each second from the next one on takes a step, and the tick after the last
     // step sounds. Beyond a century it matters not how far.
     constexpr double century = 100.0 * 366 * 24 * 3600;
-    const QDateTime second = now.addMSecs(-now.time().msec());
+    const QDateTime second = from.addMSecs(-from.time().msec());
     return second.addSecs(qint64(std::min(*steps, century)) + 1);
 }
 
@@ -135,4 +137,9 @@ bool alarms::countdownStep(frmPlayer &f)
         return false;
     }
     return true;
+}
+
+void alarms::publishSetting(frmPlayer &f)
+{
+    f.alarmSetting().update(alarmIsSet(f), alarmDeadline(f), f.lastTickWall);
 }

@@ -20,7 +20,7 @@ void connectHandlers(frmPlayer &f)
                          [&f, handler] { f.run([&f, handler] { handler(f); }); });
     };
     // The hover colour of lblHide follows every mouse move: it cannot fail and changes
-    // nothing but that colour, so it runs as it is, without the dispatcher and its observers.
+    // nothing but that colour, so it runs as it is, without the dispatcher and what it tells.
     auto hover = [&f](auto *sender, auto signal, void (*handler)(frmPlayer &)) {
         QObject::connect(sender, signal, &f, [&f, handler] { handler(f); });
     };
@@ -57,6 +57,17 @@ void connectHandlers(frmPlayer &f)
     on(f.slVolume, &QSlider::valueChanged, playback::slVolumeChanged);
     // Once the window is on screen, so that asking for the sound outputs never delays it.
     on(&f, &frmPlayer::shownOnScreen, playback::checkAudioOutput);
+    on(&f, &frmPlayer::audioOutputCheckAsked, playback::checkAudioOutput);
+
+    // The options and Text2 run no handler, yet change the alarm that is set.
+    for (QRadioButton *option : {f.Option1, f.Option2})
+        QObject::connect(option, &QRadioButton::toggled, &f, &frmPlayer::settle);
+    QObject::connect(f.Text2, &QLineEdit::textChanged, &f, &frmPlayer::settle);
+    // The transport first: an alarm's start of the playlist reads its count of songs played.
+    QObject::connect(&f, &frmPlayer::settled, &f, [&f] {
+        playback::publishStatus(f);
+        alarms::publishSetting(f);
+    });
 }
 
 } // namespace

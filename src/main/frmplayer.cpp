@@ -379,7 +379,13 @@ void frmPlayer::run(const std::function<void()> &handler)
         report(QString::fromLocal8Bit(e.what()));
     }
     --m_handlersRunning;
-    emit handlerEnded();
+    settle();
+}
+
+void frmPlayer::settle()
+{
+    if (m_handlersRunning == 0 && !m_closing)
+        emit settled();
 }
 
 void frmPlayer::report(const QString &text)
@@ -426,7 +432,11 @@ void frmPlayer::paintEvent(QPaintEvent *event)
 
 void frmPlayer::closeEvent(QCloseEvent *event)
 {
-    if (!m_unloaded) {
+    if (!m_closing) {
+        // Those beside the window are told first, and nothing after: the unload releases the
+        // player, which telling them of the transport would make anew.
+        m_closing = true;
+        m_transportStatus.close();
         emit Unload();
         m_unloaded = true;
     }
@@ -437,4 +447,53 @@ void frmPlayer::mouseMoveEvent(QMouseEvent *event)
 {
     emit MouseMove();
     QWidget::mouseMoveEvent(event);
+}
+
+void frmPlayer::play()
+{
+    cmdPlay->click();
+}
+
+void frmPlayer::pause()
+{
+    cmdPause->click();
+}
+
+void frmPlayer::stop()
+{
+    cmdStop->click();
+}
+
+void frmPlayer::next()
+{
+    cmdNext->click();
+}
+
+void frmPlayer::previous()
+{
+    cmdBack->click();
+}
+
+void frmPlayer::bringForward()
+{
+    setWindowState(windowState() & ~Qt::WindowMinimized);
+    show();
+    raise();
+    activateWindow();
+}
+
+void frmPlayer::quit()
+{
+    // After the caller has returned (a bus call its reply).
+    QTimer::singleShot(0, this, &QWidget::close);
+}
+
+bool frmPlayer::hasAudioOutput()
+{
+    return mpPlayer().HasAudioOutput();
+}
+
+void frmPlayer::checkAudioOutput()
+{
+    emit audioOutputCheckAsked();
 }

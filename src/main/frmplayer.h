@@ -1,7 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "alarm/alarmsetting.h"
 #include "platform/platform.h"
+#include "playback/transportcommands.h"
+#include "playback/transportstatus.h"
 #include "playlist/collection.h"
 
 #include <QComboBox>
@@ -31,8 +34,10 @@ class ShapeControl;
 // The one window. It owns every control, the window-level state that all subsystems share,
 // and the two platform components; it knows none of the handlers. Each handled event runs
 // its subsystem's handler through run(), the one place where a failing step is caught and
-// reported; src/main/events.cpp connects the events to their handlers.
-class frmPlayer : public QWidget
+// reported; src/main/events.cpp connects the events to their handlers. What those beside the
+// window know of it, they are told by its AlarmSetting and TransportStatus; what they ask of
+// it, they ask through TransportCommands, which presses its controls.
+class frmPlayer : public QWidget, public TransportCommands
 {
     Q_OBJECT
 
@@ -86,6 +91,10 @@ public:
     const Clock &clock() const { return *m_platform.clock; }
     SoundOutput &soundOutput() const { return *m_platform.soundOutput; }
 
+    // What the window tells of the alarm and of the transport, once settled() has come.
+    AlarmSetting &alarmSetting() { return m_alarmSetting; }
+    TransportStatus &transportStatus() { return m_transportStatus; }
+
     // Sets the enabled state of cmdAdd, cmdRemove and cmdClear, in that order.
     void EnablePlaylistButtons(bool enabled);
     // Timer1.Enabled: turning on a running timer leaves its phase alone.
@@ -102,13 +111,25 @@ public:
     // and its description is shown once the handler has returned. After the unload event no
     // handler runs.
     void run(const std::function<void()> &handler);
-    // A handler is running: a field's change inside a tick sees the tick's writes half done.
-    bool isRunningHandler() const { return m_handlersRunning > 0; }
+    // The window's state may have changed outside any handler (an option, Text2): settled()
+    // follows, unless a handler runs now, whose own end is awaited, or the window is closing.
+    void settle();
     // Queues a message box: opened window-modal after the running handler has ended, never
     // inside it, one at a time.
     void report(const QString &text);
     // The message box open now, if any.
     QMessageBox *messageBox() const { return m_messageBox; }
+
+    // TransportCommands: the transport's buttons clicked; the others as their comments say.
+    void play() override;
+    void pause() override;
+    void stop() override;
+    void next() override;
+    void previous() override;
+    void bringForward() override;
+    void quit() override;
+    bool hasAudioOutput() override;
+    void checkAudioOutput() override;
 
 signals:
     // The window's own events: a mouse move over its surface (not over a control), and its
@@ -118,11 +139,13 @@ signals:
     // Once, from the event loop after the window's first paint: what need not be ready
     // before the window is seen starts here.
     void shownOnScreen();
-    // After every handler that run() has run, whether it ended or failed: the window's
-    // state may have changed. Nested handlers (a field's change inside a tick) emit it too.
-    void handlerEnded();
-    // An alarm has started the playlist (or resumed a paused song), during the tick.
-    void alarmStartedPlaylist();
+    // The window's state is whole again and may have changed: after the outermost handler
+    // that run() has run, whether it ended or failed, never after one nested in it (a field's
+    // change inside a tick, whose writes are half done), and after settle(). Not once the
+    // window is closing.
+    void settled();
+    // Asked by checkAudioOutput().
+    void audioOutputCheckAsked();
 
 protected:
     void showEvent(QShowEvent *event) override;
@@ -135,11 +158,14 @@ private:
     void showNextMessage();
 
     Platform m_platform;
+    AlarmSetting m_alarmSetting {*m_platform.clock};
+    TransportStatus m_transportStatus;
     std::unique_ptr<FileSystem> m_fso;
     std::unique_ptr<MediaPlayer> m_mpPlayer;
     std::unique_ptr<Collection> m_colPlaylist;
     QStringList m_pendingMessages;
     QPointer<QMessageBox> m_messageBox;
+    bool m_closing = false;
     bool m_unloaded = false;
     int m_handlersRunning = 0;
     bool m_painted = false;

@@ -44,7 +44,7 @@ int main(int argc, char *argv[])
         {[&] { return std::make_unique<HostMediaPlayer>(drives); },
          [&] { return std::make_unique<HostFileSystem>(drives); }, &clock, &soundOutput});
     // The desktop's side (its buses, the sound outputs) starts once the window is seen; it
-    // reads the window, so it is declared after it and ends before it.
+    // follows the window's objects, so it is declared after it and ends before it.
 #ifdef Q_OS_WIN
     // The execution state of the window's thread keeps Windows awake; a waitable timer wakes it.
     ExecutionStateKeepAwake whileSet;
@@ -58,10 +58,12 @@ int main(int argc, char *argv[])
         auto tone = std::make_unique<SongTone>(std::make_unique<HostMediaPlayer>(drives), drives);
 #ifdef Q_OS_WIN
         desktop = std::make_unique<AlarmWatch>(
-            *window, MachinePower {whileSet, whileDue, wakeTimer}, std::move(tone));
+            window->alarmSetting(), window->transportStatus(), *window,
+            MachinePower {whileSet, whileDue, wakeTimer}, std::move(tone));
 #else
-        desktop = std::make_unique<DesktopIntegration>(*window, BusAddresses::fromEnvironment(),
-                                                       drives, std::move(tone));
+        desktop = std::make_unique<DesktopIntegration>(
+            window->alarmSetting(), window->transportStatus(), *window,
+            BusAddresses::fromEnvironment(), drives, std::move(tone));
         gstreamer::startAhead();
 #endif
     });

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "playback/transportstatus.h"
+
 class frmPlayer;
 
 // The transport controls, continuous play and the volume.
@@ -18,13 +20,9 @@ void Timer1Timeout(frmPlayer &f);
 // The volume handler: sets the player's volume from the slider and intVolume.
 void slVolumeChanged(frmPlayer &f);
 
-// The transport as the user sees it. Idle: no current song, after startup, Stop and "Stop
-// Song". Playing: Timer1 runs, so the next song follows by itself. Paused: the player holds
-// a paused song. Ended: nothing plays and nothing goes on by itself, yet the window names a
-// song: continuous play went past the last one (or Pause turned Timer1 off just as a song
-// ended or failed, before it could go on).
-enum class Transport { Idle, Playing, Paused, Ended };
 Transport transportState(frmPlayer &f);
+// Tells the window's TransportStatus where the transport stands now.
+void publishStatus(frmPlayer &f);
 
 // An alarm that plays into nothing looks like success and wakes nobody: with no audio output
 // at all, says so.

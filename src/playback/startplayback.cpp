@@ -29,7 +29,7 @@ bool alarms::soundAlarm(frmPlayer &f)
         f.soundOutput().makeAudible();
     if (!StartAlarmPlayback(f))
         return false;
-    emit f.alarmStartedPlaylist();
+    f.alarmSetting().notePlaylistStarted();
     return true;
 }
 

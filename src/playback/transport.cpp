@@ -5,6 +5,7 @@
 #include "main/frmplayer.h"
 #include "platform/int16.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace {
@@ -127,4 +128,19 @@ playback::Transport playback::transportState(frmPlayer &f)
     if (f.Timer1->isActive())
         return Transport::Playing;
     return f.intSong == 0 ? Transport::Idle : Transport::Ended;
+}
+
+void playback::publishStatus(frmPlayer &f)
+{
+    const int count = f.colPlaylist().Count();
+    CurrentSong song;
+    song.title = f.txtSong->text();
+    song.number = std::clamp<int>(f.intSong, 0, count);
+    if (song.number >= 1)
+        song.entry = f.colPlaylist().Item(song.number);
+    song.hasNext = f.intSong < count;
+    song.hasPrevious = count > 0 && f.intSong > 1;
+    song.playlistEmpty = count == 0;
+    f.transportStatus().update(transportState(f), song, f.mpPlayer().Volume(),
+                               f.mpPlayer().SongsPlayed());
 }

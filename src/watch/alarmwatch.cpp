@@ -1,31 +1,41 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "watch/alarmwatch.h"
 
-#include "alarm/alarm.h"
-#include "main/frmplayer.h"
+#include "alarm/alarmsetting.h"
 #include "platform/audiooutputs.h"
-#include "playback/playback.h"
 
-#include <QEvent>
-
-AlarmWatch::AlarmWatch(frmPlayer &f, MachinePower power, std::unique_ptr<TonePlayer> tone,
-                       QObject *parent)
-    : QObject(parent), m_f(f), m_power(power), m_wake(f, power.wakeTimer),
-      m_guard(f, std::move(tone))
+AlarmWatch::AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transport,
+                       TransportCommands &commands, MachinePower power,
+                       std::unique_ptr<TonePlayer> tone, QObject *parent)
+    : QObject(parent), m_power(power), m_wake(alarm, power.wakeTimer),
+      m_guard(alarm, transport, commands, std::move(tone))
 {
-    // Whether an alarm is set changes with the options and Text2, which have no handlers,
-    // and with the handlers of the countdown fields and of the tick, which disarms the
-    // countdown when it fires.
-    connect(m_f.Option1, &QRadioButton::toggled, this, &AlarmWatch::alarmSettingChanged);
-    connect(m_f.Option2, &QRadioButton::toggled, this, &AlarmWatch::alarmSettingChanged);
-    connect(m_f.Text2, &QLineEdit::textChanged, this, &AlarmWatch::alarmSettingChanged);
-    connect(&m_f, &frmPlayer::handlerEnded, this, &AlarmWatch::alarmSettingChanged);
-    connect(&m_f, &frmPlayer::alarmStartedPlaylist, this, &AlarmWatch::alarmStartedPlaylist);
+    connect(&alarm, &AlarmSetting::setChanged, this,
+            [this](bool set) { m_power.whileSet.setHeld(set); });
+    connect(&alarm, &AlarmSetting::deadlineChanged, this, [this] {
+        m_wake.deadlineChanged();
+        holdWhileDue();
+    });
+    connect(&alarm, &AlarmSetting::ticked, this, [this] {
+        m_wake.ticked();
+        holdWhileDue();
+    });
+    connect(&alarm, &AlarmSetting::startedPlaylist, this, [this] {
+        m_ringing = true;
+        holdWhileDue();
+    });
+    // Stop, "Stop Song", Pause and the end of the playlist: the music has ended.
+    connect(&transport, &TransportStatus::stateChanged, this, [this](playback::Transport state) {
+        m_ringing = m_ringing && state == playback::Transport::Playing;
+        holdWhileDue();
+    });
+    connect(&transport, &TransportStatus::closing, this, &AlarmWatch::shutdown);
     // Tells the guard when the machine's audio outputs change.
     connect(&AudioOutputs::machine(), &AudioOutputs::changed, &m_guard,
             &SilenceGuard::audioOutputsChanged);
-    m_f.installEventFilter(this);
-    alarmSettingChanged();
+    m_power.whileSet.setHeld(alarm.isSet());
+    m_wake.deadlineChanged();
+    holdWhileDue();
 }
 
 AlarmWatch::~AlarmWatch()
@@ -33,24 +43,9 @@ AlarmWatch::~AlarmWatch()
     shutdown();
 }
 
-void AlarmWatch::alarmSettingChanged()
+void AlarmWatch::holdWhileDue()
 {
-    if (m_closed)
-        return;
-    m_power.whileSet.setHeld(alarms::alarmIsSet(m_f));
-    m_wake.update();
-    // Stop, "Stop Song", Pause and the end of the playlist: the music has ended.
-    if (m_ringing && playback::transportState(m_f) != playback::Transport::Playing)
-        m_ringing = false;
     m_power.whileDue.setHeld(m_ringing || m_wake.isDueWithin(dueSeconds));
-}
-
-void AlarmWatch::alarmStartedPlaylist()
-{
-    if (m_closed)
-        return;
-    m_ringing = true;
-    m_power.whileDue.setHeld(true);
 }
 
 void AlarmWatch::beforeSleep()
@@ -59,21 +54,12 @@ void AlarmWatch::beforeSleep()
         m_wake.beforeSleep();
 }
 
-// Until the first tick after the wake has caught the countdown up, its fields still say what
-// they said before the sleep, and a deadline read from them lies the sleep's length too late.
-// The deadline known before the sleep holds until that tick, which reads the window afresh.
+// Until the first tick after the wake the deadline is the one known before the sleep, as the
+// countdown's fields are; that tick counts the countdown on from there.
 void AlarmWatch::afterSleep()
 {
-    if (!m_closed && m_wake.isDueWithin(dueSeconds))
-        m_power.whileDue.setHeld(true);
-}
-
-bool AlarmWatch::eventFilter(QObject *watched, QEvent *event)
-{
-    // Before the window's own close handling, which releases the player and the playlist.
-    if (watched == &m_f && event->type() == QEvent::Close)
-        shutdown();
-    return QObject::eventFilter(watched, event);
+    if (!m_closed)
+        holdWhileDue();
 }
 
 void AlarmWatch::shutdown()
@@ -85,5 +71,4 @@ void AlarmWatch::shutdown()
     m_power.whileDue.setHeld(false);
     m_wake.shutdown();
     m_guard.shutdown();
-    emit closing();
 }

@@ -9,7 +9,6 @@
 
 #include <memory>
 
-class frmPlayer;
 class WakeTimer;
 
 // The platform's ways to keep the computer awake and to wake it.
@@ -27,16 +26,16 @@ struct MachinePower
 // and let go when none is, woken for the alarm should it sleep all the same (WakeSchedule),
 // kept awake from shortly before the alarm falls due (also when woken for it) until the music
 // that it started ends, and an alarm that plays nothing is still heard (SilenceGuard), also
-// when the machine's sound outputs change. It reads the
-// window's state after its handlers; made after the window and destroyed before it. When the
-// window closes, before the window releases its player, all end.
+// when the machine's sound outputs change. It follows what the window tells of its alarm and
+// its transport; when the window closes, before it releases its player, all end.
 class AlarmWatch : public QObject
 {
     Q_OBJECT
 
 public:
-    // What power names must outlive the watch.
-    AlarmWatch(frmPlayer &f, MachinePower power, std::unique_ptr<TonePlayer> tone,
+    // The window's objects, and what power names, must outlive the watch.
+    AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transport,
+               TransportCommands &commands, MachinePower power, std::unique_ptr<TonePlayer> tone,
                QObject *parent = nullptr);
     ~AlarmWatch() override;
 
@@ -50,19 +49,10 @@ public:
     // The computer has woken: kept awake now if the alarm is near.
     void afterSleep();
 
-signals:
-    // The window is closing; emitted once, before its own close handling.
-    void closing();
-
-protected:
-    bool eventFilter(QObject *watched, QEvent *event) override;
-
 private:
-    void alarmSettingChanged();
-    void alarmStartedPlaylist();
+    void holdWhileDue();
     void shutdown();
 
-    frmPlayer &m_f;
     MachinePower m_power;
     WakeSchedule m_wake;
     // From an alarm's start of the playlist until nothing plays any more.

@@ -1,15 +1,17 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "watch/silenceguard.h"
 
-#include "alarm/alarm.h"
-#include "main/frmplayer.h"
-#include "playback/playback.h"
+#include "alarm/alarmsetting.h"
+#include "playback/transportcommands.h"
 
-SilenceGuard::SilenceGuard(frmPlayer &f, std::unique_ptr<TonePlayer> tone, QObject *parent)
-    : QObject(parent), m_f(f), m_tone(std::move(tone)), m_hadOutput(f.mpPlayer().HasAudioOutput())
+SilenceGuard::SilenceGuard(const AlarmSetting &alarm, const TransportStatus &transport,
+                           TransportCommands &commands, std::unique_ptr<TonePlayer> tone,
+                           QObject *parent)
+    : QObject(parent), m_alarm(alarm), m_transport(transport), m_commands(commands),
+      m_tone(std::move(tone)), m_hadOutput(commands.hasAudioOutput())
 {
-    connect(&m_f, &frmPlayer::alarmStartedPlaylist, this, &SilenceGuard::alarmStartedPlaylist);
-    connect(&m_f, &frmPlayer::handlerEnded, this, &SilenceGuard::handlerEnded);
+    connect(&alarm, &AlarmSetting::startedPlaylist, this, &SilenceGuard::alarmStartedPlaylist);
+    connect(&transport, &TransportStatus::stateChanged, this, &SilenceGuard::transportChanged);
 }
 
 SilenceGuard::~SilenceGuard()
@@ -27,15 +29,11 @@ void SilenceGuard::shutdown()
 
 void SilenceGuard::alarmStartedPlaylist()
 {
-    if (!m_closed)
-        m_songsPlayedAtAlarm = m_f.mpPlayer().SongsPlayed();
+    m_songsPlayedAtAlarm = m_transport.songsPlayed();
 }
 
-void SilenceGuard::handlerEnded()
+void SilenceGuard::transportChanged(playback::Transport transport)
 {
-    if (m_closed)
-        return;
-    const playback::Transport transport = playback::transportState(m_f);
     // Stop and "Stop Song" leave the transport idle.
     if (m_sounding && transport == playback::Transport::Idle) {
         m_sounding = false;
@@ -45,7 +43,7 @@ void SilenceGuard::handlerEnded()
         return;
     // The playlist has ended, or the user paused or stopped it.
     const bool ended = transport == playback::Transport::Ended;
-    const bool nonePlayed = m_f.mpPlayer().SongsPlayed() == *m_songsPlayedAtAlarm;
+    const bool nonePlayed = m_transport.songsPlayed() == *m_songsPlayedAtAlarm;
     m_songsPlayedAtAlarm.reset();
     if (ended && nonePlayed && !m_sounding) {
         m_sounding = true;
@@ -57,8 +55,8 @@ void SilenceGuard::audioOutputsChanged()
 {
     if (m_closed)
         return;
-    const bool hasOutput = m_f.mpPlayer().HasAudioOutput();
-    if (m_hadOutput && !hasOutput && alarms::alarmIsSet(m_f))
-        m_f.run([this] { playback::checkAudioOutput(m_f); });
+    const bool hasOutput = m_commands.hasAudioOutput();
+    if (m_hadOutput && !hasOutput && m_alarm.isSet())
+        m_commands.checkAudioOutput();
     m_hadOutput = hasOutput;
 }

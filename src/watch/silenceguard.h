@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "playback/transportstatus.h"
 #include "watch/toneplayer.h"
 
 #include <QObject>
@@ -8,7 +9,8 @@
 #include <memory>
 #include <optional>
 
-class frmPlayer;
+class AlarmSetting;
+class TransportCommands;
 
 // Sees to it that an alarm is heard. When an alarm has started the playlist and continuous
 // play has gone past its last song without any song having played for a second (every file
@@ -20,11 +22,13 @@ class SilenceGuard : public QObject
     Q_OBJECT
 
 public:
-    // The window must outlive the guard.
-    SilenceGuard(frmPlayer &f, std::unique_ptr<TonePlayer> tone, QObject *parent = nullptr);
+    // The window's objects must outlive the guard.
+    SilenceGuard(const AlarmSetting &alarm, const TransportStatus &transport,
+                 TransportCommands &commands, std::unique_ptr<TonePlayer> tone,
+                 QObject *parent = nullptr);
     ~SilenceGuard() override;
 
-    // The window is closing: the tone ends and the window is read no more.
+    // The window is closing: the tone ends and the window is asked nothing more.
     void shutdown();
 
     // The machine's audio outputs have changed.
@@ -32,9 +36,11 @@ public:
 
 private:
     void alarmStartedPlaylist();
-    void handlerEnded();
+    void transportChanged(playback::Transport transport);
 
-    frmPlayer &m_f;
+    const AlarmSetting &m_alarm;
+    const TransportStatus &m_transport;
+    TransportCommands &m_commands;
     std::unique_ptr<TonePlayer> m_tone;
     // While the playlist that an alarm started still plays: the player's count of songs that
     // have played, as it stood when the alarm started it.

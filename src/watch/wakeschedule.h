@@ -5,13 +5,13 @@
 
 #include <optional>
 
-class frmPlayer;
+class AlarmSetting;
 class WakeTimer;
 
 // Has the computer woken a minute before the alarm that is set falls due, so that it is awake
-// for the tick of the alarm's second: the wake follows the alarm's deadline (alarms::
-// alarmDeadline) as the window's state changes, and is cancelled when no alarm is set. As
-// the computer goes to sleep, a wake is armed however near the alarm is.
+// for the tick of the alarm's second: the wake follows the alarm's deadline as it moves, and
+// is cancelled when there is none. As the computer goes to sleep, a wake is armed however near
+// the alarm is.
 class WakeSchedule
 {
 public:
@@ -23,23 +23,21 @@ public:
     // go to sleep all the same, it is woken at the nearest wake.
     static constexpr int nearestSeconds = 8;
     static constexpr int farthestSeconds = 8 * 24 * 3600 - 600;
-    // A deadline that moves by no more than this stays as it was armed: the countdown's own
-    // steps follow the clock's ticks, which come a little after each second.
-    static constexpr int toleranceSeconds = 3;
 
     // Both must outlive the schedule.
-    WakeSchedule(const frmPlayer &f, WakeTimer &timer);
+    WakeSchedule(const AlarmSetting &alarm, WakeTimer &timer);
     WakeSchedule(const WakeSchedule &) = delete;
     WakeSchedule &operator=(const WakeSchedule &) = delete;
 
-    // Reads the window's alarm afresh; arms, moves or cancels the wake where its deadline has
-    // changed. Where a deadline was too far ahead to wake for, it tries again.
-    void update();
+    // The deadline has moved: the wake is armed, moved or cancelled.
+    void deadlineChanged();
+    // The clock has ticked: a deadline that was too far ahead to wake for may be near enough.
+    void ticked();
     // The computer is about to sleep: a wake is armed for the deadline, however near, where
     // none is armed or the one armed is too near or gone by (it may have woken the computer
     // already, or fired while it was awake).
     void beforeSleep();
-    // The window closes: the wake is cancelled and the window read no more.
+    // The window closes: the wake is cancelled.
     void shutdown();
 
     // An alarm is set and falls due at most this far ahead, or has fallen due and not rung.
@@ -48,10 +46,8 @@ public:
 private:
     void arm(const std::optional<QDateTime> &wake);
 
-    const frmPlayer &m_f;
+    const AlarmSetting &m_alarm;
     WakeTimer &m_timer;
-    std::optional<QDateTime> m_deadline;
-    // The wake armed now, for m_deadline.
+    // The wake armed now, for the deadline.
     std::optional<QDateTime> m_wake;
-    bool m_closed = false;
 };

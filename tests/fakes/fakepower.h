@@ -2,6 +2,7 @@
 #pragma once
 
 #include "fakes/faketone.h"
+#include "main/frmplayer.h"
 #include "platform/keepawake.h"
 #include "platform/waketimer.h"
 #include "watch/alarmwatch.h"
@@ -49,7 +50,8 @@ struct FakePower
     std::unique_ptr<AlarmWatch> watch(frmPlayer &f, WakeTimer *timer = nullptr)
     {
         return std::make_unique<AlarmWatch>(
-            f, MachinePower {whileSet, whileDue, timer ? *timer : wake},
+            f.alarmSetting(), f.transportStatus(), f,
+            MachinePower {whileSet, whileDue, timer ? *timer : wake},
             std::make_unique<FakeTone>(tone));
     }
 };

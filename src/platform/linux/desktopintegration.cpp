@@ -1,17 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/desktopintegration.h"
 
-DesktopIntegration::DesktopIntegration(frmPlayer &f, const BusAddresses &buses, DriveTable drives,
-                                       std::unique_ptr<TonePlayer> tone, QObject *parent)
+DesktopIntegration::DesktopIntegration(const AlarmSetting &alarm, const TransportStatus &transport,
+                                       TransportCommands &commands, const BusAddresses &buses,
+                                       DriveTable drives, std::unique_ptr<TonePlayer> tone,
+                                       QObject *parent)
     : QObject(parent), m_session(buses.session), m_system(buses.system, BusLink::Start::WhenOpened),
       m_inhibitor(m_session, m_system, LogindKeepAwake::alarmSet),
       m_due(m_session, m_system, LogindKeepAwake::alarmDue),
       m_wake(m_session, m_system, [this] { return m_inhibitor.isSettled(); }),
       m_sleep(m_session, m_system, m_inhibitor, m_wake, [this] { return m_inhibitor.isSettled(); }),
-      m_mpris(f, m_session, std::move(drives), QStringLiteral(WAKEWELL_APP_ID)),
-      m_watch(f, {m_sleep, m_due, m_wake}, std::move(tone))
+      m_mpris(transport, commands, m_session, std::move(drives), QStringLiteral(WAKEWELL_APP_ID)),
+      m_watch(alarm, transport, commands, {m_sleep, m_due, m_wake}, std::move(tone))
 {
-    connect(&m_watch, &AlarmWatch::closing, &m_mpris, &MprisMediaKeys::shutdown);
     connect(&m_inhibitor, &LogindKeepAwake::settled, &m_wake, &KernelWakeTimer::othersSettled);
     connect(&m_inhibitor, &LogindKeepAwake::settled, &m_sleep, &SleepWatch::othersSettled);
     connect(&m_sleep, &SleepWatch::suspending, &m_watch, &AlarmWatch::beforeSleep);

@@ -12,20 +12,19 @@
 
 #include <memory>
 
-class frmPlayer;
-
 // Wakewell on a Linux desktop, beside the window, over D-Bus: the alarm watch with the
 // inhibitors as the ways to keep the computer awake, the kernel's alarm timers as the way to
 // wake it and logind's word of each suspend and resume, and the MPRIS service of the media
-// keys. One connection to each bus serves all of them. It
-// reads the window's state after its handlers and changes it only through them; made after the
-// window and destroyed before it.
+// keys. One connection to each bus serves all of them. It follows what the window tells of its
+// alarm and its transport, and changes them only through the window's commands; made after
+// the window and destroyed before it.
 class DesktopIntegration : public QObject
 {
     Q_OBJECT
 
 public:
-    DesktopIntegration(frmPlayer &f, const BusAddresses &buses, DriveTable drives,
+    DesktopIntegration(const AlarmSetting &alarm, const TransportStatus &transport,
+                       TransportCommands &commands, const BusAddresses &buses, DriveTable drives,
                        std::unique_ptr<TonePlayer> tone, QObject *parent = nullptr);
 
     const LogindKeepAwake &inhibitor() const { return m_inhibitor; }

@@ -1,18 +1,15 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/mprismediakeys.h"
 
-#include "main/frmplayer.h"
 #include "platform/linux/buslink.h"
 #include "platform/linux/mprisadaptors.h"
-#include "playback/playback.h"
+#include "platform/mediaplayer.h"
+#include "playback/transportcommands.h"
 
 #include <QCoreApplication>
 #include <QDBusPendingCallWatcher>
 #include <QDBusPendingReply>
-#include <QTimer>
 #include <QUrl>
-
-#include <algorithm>
 
 namespace {
 const QString busService = QStringLiteral("org.freedesktop.DBus");
@@ -26,20 +23,17 @@ QDBusMessage busCall(const QString &method, const QVariantList &arguments)
 }
 } // namespace
 
-MprisMediaKeys::MprisMediaKeys(frmPlayer &f, BusLink &session, DriveTable drives,
-                               QString desktopEntry, QObject *parent)
-    : QObject(parent), m_f(f), m_session(session), m_drives(std::move(drives)),
-      m_desktopEntry(std::move(desktopEntry))
+MprisMediaKeys::MprisMediaKeys(const TransportStatus &transport, TransportCommands &commands,
+                               BusLink &session, DriveTable drives, QString desktopEntry,
+                               QObject *parent)
+    : QObject(parent), m_transport(transport), m_commands(commands), m_session(session),
+      m_drives(std::move(drives)), m_desktopEntry(std::move(desktopEntry))
 {
     new MprisRootAdaptor(this);
     new MprisPlayerAdaptor(this);
-    // Announced once the handler, and every handler nested in it, has ended.
-    connect(&m_f, &frmPlayer::handlerEnded, this, [this] {
-        if (m_announcePending)
-            return;
-        m_announcePending = true;
-        QTimer::singleShot(0, this, &MprisMediaKeys::announce);
-    });
+    connect(&transport, &TransportStatus::stateChanged, this, &MprisMediaKeys::announce);
+    connect(&transport, &TransportStatus::songChanged, this, &MprisMediaKeys::announce);
+    connect(&transport, &TransportStatus::closing, this, &MprisMediaKeys::shutdown);
     if (m_session.isReady())
         registerOnBus();
     else
@@ -101,7 +95,7 @@ void MprisMediaKeys::shutdown()
 
 MprisMediaKeys::Status MprisMediaKeys::status() const
 {
-    switch (playback::transportState(m_f)) {
+    switch (m_transport.state()) {
     case playback::Transport::Playing:
         return Status::Playing;
     case playback::Transport::Paused:
@@ -115,46 +109,41 @@ MprisMediaKeys::Status MprisMediaKeys::status() const
 
 QVariantMap MprisMediaKeys::metadata() const
 {
-    const QString title = m_f.txtSong->text();
-    if (title.isEmpty())
+    const CurrentSong &song = m_transport.song();
+    if (song.title.isEmpty())
         return {};
-    // The song that txtSong names: in the Ended state intSong stands one past the last.
-    const int count = m_f.colPlaylist().Count();
-    const int position = std::min<int>(m_f.intSong, count);
     QVariantMap data {
         {QStringLiteral("mpris:trackid"),
-         QVariant::fromValue(QDBusObjectPath(
-             QStringLiteral("/org/wakewell/Wakewell/Track/%1").arg(std::max(position, 0))))},
-        {QStringLiteral("xesam:title"), title},
+         QVariant::fromValue(
+             QDBusObjectPath(QStringLiteral("/org/wakewell/Wakewell/Track/%1").arg(song.number)))},
+        {QStringLiteral("xesam:title"), song.title},
     };
-    if (position >= 1) {
-        const QString &entry = m_f.colPlaylist().Item(position);
-        const auto host = m_drives.toHost(entry);
-        if (host && drivepath::fileName(entry) == title)
-            data.insert(QStringLiteral("xesam:url"),
-                        QUrl::fromLocalFile(*host).toString(QUrl::FullyEncoded));
-    }
+    // The entry at the song's number is the song named only while the playlist holds it there.
+    const auto host = m_drives.toHost(song.entry);
+    if (host && drivepath::fileName(song.entry) == song.title)
+        data.insert(QStringLiteral("xesam:url"),
+                    QUrl::fromLocalFile(*host).toString(QUrl::FullyEncoded));
     return data;
 }
 
 double MprisMediaKeys::volume() const
 {
-    return MediaPlayer::linearVolume(m_f.mpPlayer().Volume());
+    return MediaPlayer::linearVolume(m_transport.volume());
 }
 
 bool MprisMediaKeys::canGoNext() const
 {
-    return m_f.intSong < m_f.colPlaylist().Count();
+    return m_transport.song().hasNext;
 }
 
 bool MprisMediaKeys::canGoPrevious() const
 {
-    return m_f.colPlaylist().Count() > 0 && m_f.intSong > 1;
+    return m_transport.song().hasPrevious;
 }
 
 bool MprisMediaKeys::canPlay() const
 {
-    return m_f.colPlaylist().Count() > 0 || status() == Status::Paused;
+    return !m_transport.song().playlistEmpty || status() == Status::Paused;
 }
 
 bool MprisMediaKeys::canPause() const
@@ -162,65 +151,55 @@ bool MprisMediaKeys::canPause() const
     return status() != Status::Stopped;
 }
 
-void MprisMediaKeys::runHandler(void (*handler)(frmPlayer &))
-{
-    if (!m_closed)
-        m_f.run([this, handler] { handler(m_f); });
-}
-
 void MprisMediaKeys::play()
 {
     if (status() != Status::Playing)
-        runHandler(playback::cmdPlayClicked);
+        m_commands.play();
 }
 
 void MprisMediaKeys::pause()
 {
     if (status() == Status::Playing)
-        runHandler(playback::cmdPauseClicked);
+        m_commands.pause();
 }
 
 void MprisMediaKeys::playPause()
 {
     // Pause resumes a paused song where it stopped; Play would start the playlist afresh.
-    runHandler(status() == Status::Stopped ? playback::cmdPlayClicked : playback::cmdPauseClicked);
+    if (status() == Status::Stopped)
+        m_commands.play();
+    else
+        m_commands.pause();
 }
 
 void MprisMediaKeys::stop()
 {
     // Idle, Stop would change nothing but the caption. At the end of the playlist it is not
     // idle: Stop there unlocks the playlist buttons.
-    if (playback::transportState(m_f) != playback::Transport::Idle)
-        runHandler(playback::cmdStopClicked);
+    if (m_transport.state() != playback::Transport::Idle)
+        m_commands.stop();
 }
 
 void MprisMediaKeys::next()
 {
     if (canGoNext())
-        runHandler(playback::cmdNextClicked);
+        m_commands.next();
 }
 
 void MprisMediaKeys::previous()
 {
     if (canGoPrevious())
-        runHandler(playback::cmdBackClicked);
+        m_commands.previous();
 }
 
 void MprisMediaKeys::raise()
 {
-    if (m_closed)
-        return;
-    m_f.setWindowState(m_f.windowState() & ~Qt::WindowMinimized);
-    m_f.show();
-    m_f.raise();
-    m_f.activateWindow();
+    m_commands.bringForward();
 }
 
 void MprisMediaKeys::quit()
 {
-    // After the reply has gone: closing the last window ends the program.
-    if (!m_closed)
-        QTimer::singleShot(0, &m_f, &QWidget::close);
+    m_commands.quit();
 }
 
 QVariantMap MprisMediaKeys::announcedProperties() const
@@ -237,7 +216,6 @@ QVariantMap MprisMediaKeys::announcedProperties() const
 
 void MprisMediaKeys::announce()
 {
-    m_announcePending = false;
     if (m_closed || !m_session.isConnected())
         return;
     const QVariantMap now = announcedProperties();

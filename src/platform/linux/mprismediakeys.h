@@ -2,18 +2,19 @@
 #pragma once
 
 #include "platform/host/hostfilesystem.h"
+#include "playback/transportstatus.h"
 
 #include <QObject>
 #include <QVariantMap>
 
 class BusLink;
-class frmPlayer;
+class TransportCommands;
 
 // The MPRIS 2 service (org.mpris.MediaPlayer2.wakewell) through which the media keys and the
 // desktop's media panel reach the transport controls. Every method runs the window's own
 // handler through its dispatcher, so the window's state after a call is its state after the
-// same click; the properties are read from the window and their changes are announced after
-// each handler. Without a session bus the service simply does not register.
+// same click; the properties are what the window tells of its transport, and their changes
+// are announced as it tells them. Without a session bus the service simply does not register.
 class MprisMediaKeys : public QObject
 {
     Q_OBJECT
@@ -24,14 +25,14 @@ public:
     static constexpr const char *objectPath = "/org/mpris/MediaPlayer2";
     static constexpr const char *serviceName = "org.mpris.MediaPlayer2.wakewell";
 
-    // The window and the link must outlive the service. drives maps the playlist's paths
-    // to the host's for xesam:url; desktopEntry is the desktop file's name without
+    // The window's objects and the link must outlive the service. drives maps the playlist's
+    // paths to the host's for xesam:url; desktopEntry is the desktop file's name without
     // ".desktop".
-    MprisMediaKeys(frmPlayer &f, BusLink &session, DriveTable drives, QString desktopEntry,
-                   QObject *parent = nullptr);
+    MprisMediaKeys(const TransportStatus &transport, TransportCommands &commands, BusLink &session,
+                   DriveTable drives, QString desktopEntry, QObject *parent = nullptr);
     ~MprisMediaKeys() override;
 
-    // The window is closing: the service leaves the bus and reads the window no more.
+    // The window is closing: the service leaves the bus.
     void shutdown();
 
     // org.mpris.MediaPlayer2
@@ -60,14 +61,13 @@ private:
     // Reads the announced properties and sends PropertiesChanged for those that changed.
     void announce();
     QVariantMap announcedProperties() const;
-    void runHandler(void (*handler)(frmPlayer &));
 
-    frmPlayer &m_f;
+    const TransportStatus &m_transport;
+    TransportCommands &m_commands;
     BusLink &m_session;
     DriveTable m_drives;
     QString m_desktopEntry;
     QString m_ownedName;
     bool m_closed = false;
-    bool m_announcePending = false;
     QVariantMap m_announced;
 };
