@@ -113,6 +113,22 @@ private slots:
         settle(*player, MediaPlayer::Playing);
         QCOMPARE(m_script.callsSoFar().last(), QStringLiteral("load b.mp3 at 0"));
     }
+
+    // A repeated song is loaded again each time it ends having played a second; one that ends
+    // short of it, as with no usable output, is not loaded again and again: it reads Stopped.
+    void repeatedSongPlaysAgain()
+    {
+        auto player = newPlayer();
+        player->Repeat("C:\\a.mp3");
+        settle(*player, MediaPlayer::Playing);
+        m_script.set(Status::Playing, 1200);
+        QTRY_COMPARE(player->SongsPlayed(), 1);
+        m_script.set(Status::Ended, 1200);
+        QTRY_COMPARE(m_script.callsSoFar(), (QStringList {"load a.mp3 at 0", "load a.mp3 at 0"}));
+        m_script.set(Status::Ended);
+        settle(*player, MediaPlayer::Stopped);
+        QCOMPARE(m_script.callsSoFar().size(), 2);
+    }
 };
 
 QTEST_GUILESS_MAIN(TestThreadedPlayer)

@@ -26,6 +26,8 @@ struct Wanted
     // Counts Open and Stop: a new value loads the song at hostPath, or unloads when it is empty.
     quint64 load = 0;
     QString hostPath;
+    // The song is played again each time it ends having played.
+    bool repeat = false;
     bool paused = false;
 };
 
@@ -58,6 +60,7 @@ public:
         if (wanted.load != m_load) {
             m_load = wanted.load;
             m_path = wanted.hostPath;
+            m_repeat = wanted.repeat;
             m_paused = wanted.paused;
             m_counted = false;
             if (m_path.isEmpty())
@@ -131,6 +134,10 @@ private:
             m_counted = true;
             ++songsPlayed;
         }
+        if (m_repeat && m_counted && m_engine->status() == Status::Ended) {
+            m_counted = false;
+            load();
+        }
         if (!isOpen())
             m_update.stop();
         report();
@@ -173,6 +180,7 @@ private:
     quint64 m_command = 0;
     quint64 m_load = 0;
     QString m_path;
+    bool m_repeat = false;
     bool m_paused = false;
     bool m_counted = false; // the song loaded now has been counted in songsPlayed
     quint64 m_reportedCommand = 0;
@@ -216,12 +224,26 @@ struct ThreadedPlayer::Private
         QMetaObject::invokeMethod(worker, [w = worker, c = wanted] { w->carryOut(c); });
     }
     // A song to load, or none (an empty path) to stop.
-    void load(const QString &hostPath)
+    void load(const QString &hostPath, bool repeat = false)
     {
         ++wanted.load;
         wanted.hostPath = hostPath;
+        wanted.repeat = repeat;
         wanted.paused = false;
         send();
+    }
+    void open(const QString &path, bool repeat)
+    {
+        const auto host = drives.toHost(path);
+        const QFileInfo file(host.value_or(QString()));
+        if (!host || !file.isFile() || !file.isReadable() || file.size() == 0) {
+            // Not a song that could play: it ends at once, and what played before stops.
+            load(QString());
+            state = Stopped;
+            return;
+        }
+        load(file.absoluteFilePath(), repeat);
+        state = Opening;
     }
     void setLevel()
     {
@@ -253,16 +275,12 @@ ThreadedPlayer::~ThreadedPlayer()
 
 void ThreadedPlayer::Open(const QString &path)
 {
-    const auto host = d->drives.toHost(path);
-    const QFileInfo file(host.value_or(QString()));
-    if (!host || !file.isFile() || !file.isReadable() || file.size() == 0) {
-        // Not a song that could play: it ends at once, and what played before stops.
-        d->load(QString());
-        d->state = Stopped;
-        return;
-    }
-    d->load(file.absoluteFilePath());
-    d->state = Opening;
+    d->open(path, false);
+}
+
+void ThreadedPlayer::Repeat(const QString &path)
+{
+    d->open(path, true);
 }
 
 void ThreadedPlayer::Play()

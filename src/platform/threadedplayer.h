@@ -35,6 +35,9 @@ public:
     ~ThreadedPlayer() override;
 
     void Open(const QString &path) override;
+    // Opens the song as Open does, and plays it again from its beginning each time it ends
+    // having played for playedMs, until the next Open or Stop.
+    void Repeat(const QString &path);
     void Play() override;
     void Pause() override;
     void Stop() override;
