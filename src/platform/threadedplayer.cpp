@@ -111,7 +111,7 @@ private:
             m_engine->setNewsHandler(
                 [this] { QMetaObject::invokeMethod(this, &Worker::update, Qt::QueuedConnection); });
         }
-        m_engine->load(m_path, 0, m_paused);
+        m_engine->load(m_path);
         applied = m_engine->appliedLevel();
         m_update.start();
     }

@@ -40,16 +40,17 @@ class FakeEngine final : public PlayerEngine
 public:
     explicit FakeEngine(EngineScript &script) : m_script(script) { }
 
-    void load(const QString &hostPath, qint64 positionMs, bool) override
+    void load(const QString &hostPath) override
     {
         QSemaphore *hold = nullptr;
         {
             const QMutexLocker locked(&m_script.lock);
+            m_script.status = m_script.afterLoad;
+            m_script.position = 0;
+            // The song and where it stands once loaded.
             m_script.calls << QStringLiteral("load %1 at %2")
                                   .arg(QFileInfo(hostPath).fileName())
-                                  .arg(positionMs);
-            m_script.status = m_script.afterLoad;
-            m_script.position = positionMs;
+                                  .arg(m_script.position);
             std::swap(hold, m_script.holdLoad);
         }
         if (hold)
