@@ -65,7 +65,8 @@ void SongTone::start()
 
 void SongTone::stop()
 {
-    m_player->Stop();
+    if (m_player->PlayState() != MediaPlayer::Stopped)
+        m_player->Stop();
 }
 
 bool SongTone::writeFile()

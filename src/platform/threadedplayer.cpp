@@ -213,13 +213,14 @@ struct ThreadedPlayer::Private
                                  state = static_cast<State>(reported);
                          });
         QObject::connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
-        thread.start();
         setLevel();
     }
 
-    // Hands what is wanted now to the player's thread as the newest command.
+    // Hands what is wanted now to the player's thread as the newest command. The thread starts
+    // with the first: a player that is never used, as the tone's until an alarm, holds none.
     void send()
     {
+        thread.start();
         wanted.command = ++worker->newest;
         QMetaObject::invokeMethod(worker, [w = worker, c = wanted] { w->carryOut(c); });
     }
@@ -262,6 +263,7 @@ ThreadedPlayer::ThreadedPlayer(DriveTable drives, EngineFactory makeEngine)
 // held in the sound system past the limit is left behind, and so is what it holds.
 ThreadedPlayer::~ThreadedPlayer()
 {
+    d->thread.start();
     ++d->worker->newest;
     QMetaObject::invokeMethod(d->worker, [w = d->worker] {
         w->shutDown();
