@@ -1,9 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "fakes/fakeengine.h"
-#include "platform/threadedplayer.h"
 #include "playbacktest.h"
-
-#include <QTemporaryDir>
 
 // Timer1's tick: song after song, the end of the playlist, a playlist edited while it plays,
 // and songs that cannot be played.
@@ -134,36 +130,6 @@ private slots:
         QCOMPARE(player().PlayState(), MediaPlayer::Playing);
         QCOMPARE(txtSong(), QStringLiteral("c.mp3"));
         QVERIFY(!errorBoxShown());
-    }
-
-    // Over the real threaded player, with an engine that never gets a.mp3 to sound: the song
-    // is loaded again once, then passed over, and the next tick opens the next song.
-    void songThatNeverStartsIsPassedOver()
-    {
-        QTemporaryDir dir;
-        QVERIFY(QDir(dir.path()).mkdir("Music"));
-        for (const char *name : {"a.mp3", "b.mp3", "c.mp3"}) {
-            QFile file(dir.filePath(QStringLiteral("Music/") + name));
-            QVERIFY(file.open(QIODevice::WriteOnly));
-            file.write("not empty");
-        }
-        EngineScript script;
-        script.opensNever << "a.mp3";
-        m_makePlayer = [&] {
-            return std::make_unique<ThreadedPlayer>(
-                DriveTable({{"C:", dir.path()}}),
-                [&] { return std::make_unique<FakeEngine>(script); }, PlayerLimits {300});
-        };
-        startWithThreeSongs();
-        click("cmdPlay");
-        QTRY_COMPARE(script.callsSoFar(),
-                     (QStringList {"load a.mp3 at 0", "load a.mp3 at 0", "unload"}));
-        QTRY_COMPARE(m_window->mpPlayer().PlayState(), MediaPlayer::Stopped);
-        timeout(m_window->Timer1);
-        QTRY_COMPARE(script.callsSoFar().value(3), QStringLiteral("load b.mp3 at 0"));
-        QCOMPARE(txtSong(), QStringLiteral("b.mp3"));
-        // The window's player goes before the engine's script.
-        stop();
     }
 
     void allSongsBrokenEndsThePlaylist()

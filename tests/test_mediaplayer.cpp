@@ -10,6 +10,14 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <atomic>
+#include <chrono>
+#include <thread>
+
+#ifndef Q_OS_WIN
+#include <csignal>
+#endif
+
 // The real player on real files that the test makes: a short tone encoded as MP3, and files
 // that cannot play. Runs with a private sound server (tests/audio/with-pulseaudio.sh).
 class TestMediaPlayer : public QObject
@@ -26,6 +34,7 @@ private slots:
     void newestCommandWins();
     void replayedAfterItsEnd();
     void followsTheDefaultOutput();
+    void hungServerHoldsNoCall();
     void volumeReachesTheOutput();
     void linearVolume_data();
     void linearVolume();
@@ -289,6 +298,54 @@ void TestMediaPlayer::followsTheDefaultOutput()
     unplug();
     QTRY_COMPARE(streamSinks(), QStringList {"test_sink"});
     QCOMPARE(player->PlayState(), MediaPlayer::Playing);
+}
+
+namespace {
+// The process of the test's own sound server that speaks PulseAudio's protocol: the one of
+// that name that shares the test's runtime folder; 0 when there is none.
+qint64 soundServer()
+{
+    const QByteArray runtime = "XDG_RUNTIME_DIR=" + qgetenv("XDG_RUNTIME_DIR");
+    for (const QString &pid : QDir("/proc").entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        QFile name("/proc/" + pid + "/comm");
+        QFile environment("/proc/" + pid + "/environ");
+        if (name.open(QIODevice::ReadOnly) && environment.open(QIODevice::ReadOnly)
+            && QList<QByteArray> {"pulseaudio\n", "pipewire-pulse\n"}.contains(name.readAll())
+            && environment.readAll().split('\0').contains(runtime))
+            return pid.toLongLong();
+    }
+    return 0;
+}
+} // namespace
+
+// A sound server that stops answering while a song plays (stopped by SIGSTOP here) holds
+// GStreamer's calls until it answers again, the stop of a song without end: Stop and Open
+// still return at once, long before the server is woken, and once it is, the song last opened
+// plays.
+void TestMediaPlayer::hungServerHoldsNoCall()
+{
+#ifdef Q_OS_WIN
+    QSKIP("the sound server is stopped by a Linux signal");
+#else
+    const qint64 server = soundServer();
+    QVERIFY2(server > 0, "no private sound server (tests/audio/with-pulseaudio.sh)");
+    auto player = newPlayer();
+    player->Open(song("long.mp3"));
+    QTRY_COMPARE_WITH_TIMEOUT(player->SongsPlayed(), 1, 20000);
+    QCOMPARE(::kill(pid_t(server), SIGSTOP), 0);
+    std::atomic<bool> woken = false;
+    std::thread wake([&] {
+        std::this_thread::sleep_for(std::chrono::seconds(10));
+        woken = true;
+        ::kill(pid_t(server), SIGCONT);
+    });
+    const auto joined = qScopeGuard([&] { wake.join(); });
+    player->Stop();
+    player->Open(song("tone.mp3"));
+    QVERIFY(!woken);
+    QCOMPARE(player->PlayState(), MediaPlayer::Opening);
+    QTRY_COMPARE_WITH_TIMEOUT(player->SongsPlayed(), 2, 40000);
+#endif
 }
 
 void TestMediaPlayer::volumeReachesTheOutput()

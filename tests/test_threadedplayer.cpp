@@ -2,7 +2,6 @@
 #include "fakes/fakeengine.h"
 #include "platform/threadedplayer.h"
 
-#include <QDir>
 #include <QFile>
 #include <QMutex>
 #include <QSemaphore>
@@ -20,14 +19,14 @@ class TestThreadedPlayer : public QObject
     QTemporaryDir m_dir;
     EngineScript m_script;
 
-    std::unique_ptr<ThreadedPlayer> newPlayer(PlayerLimits limits = {})
+    std::unique_ptr<ThreadedPlayer> newPlayer()
     {
         m_script.calls.clear();
         m_script.status = Status::Empty;
         m_script.afterLoad = Status::Playing;
-        return std::make_unique<ThreadedPlayer>(
-            DriveTable({{"C:", m_dir.path()}}),
-            [this] { return std::make_unique<FakeEngine>(m_script); }, limits);
+        return std::make_unique<ThreadedPlayer>(DriveTable({{"C:", m_dir.path()}}), [this] {
+            return std::make_unique<FakeEngine>(m_script);
+        });
     }
     // Lets the player's thread carry out what was sent.
     static void settle(const ThreadedPlayer &player, MediaPlayer::State state)
@@ -115,61 +114,20 @@ private slots:
         QCOMPARE(m_script.callsSoFar().last(), QStringLiteral("load b.mp3 at 0"));
     }
 
-    // Loaded again once, then given up: the player reads Stopped.
-    void songThatDoesNotOpen()
+    // A repeated song is loaded again each time it ends having played a second; one that ends
+    // short of it, as with no usable output, is not loaded again and again: it reads Stopped.
+    void repeatedSongPlaysAgain()
     {
-        auto player = newPlayer({300, 5000});
-        m_script.afterLoad = Status::Opening;
-        player->Open("C:\\a.mp3");
-        QCOMPARE(player->PlayState(), MediaPlayer::Opening);
-        QTRY_COMPARE(player->PlayState(), MediaPlayer::Stopped);
-        QCOMPARE(m_script.callsSoFar(),
-                 (QStringList {"load a.mp3 at 0", "load a.mp3 at 0", "unload"}));
-    }
-
-    // A load that never returns, as a deadlock in the sound system, whether an Open or the
-    // player itself (a stalled song loaded again) asked for it: once the limit has passed a
-    // new thread with an engine of its own loads the song, and it plays.
-    void stuckThreadIsReplaced_data()
-    {
-        QTest::addColumn<bool>("stalled");
-        QTest::newRow("opening") << false;
-        QTest::newRow("loading a stalled song again") << true;
-    }
-
-    void stuckThreadIsReplaced()
-    {
-        QFETCH(bool, stalled);
-        auto player = newPlayer({8000, 300, 300});
-        QSemaphore hold;
-        QStringList loads {"load a.mp3 at 0"};
-        if (stalled) {
-            player->Open("C:\\a.mp3");
-            settle(*player, MediaPlayer::Playing);
-            m_script.set(Status::Playing, 700);
-            loads << "load a.mp3 at 700";
-        }
-        m_script.holdLoad = &hold;
-        if (!stalled)
-            player->Open("C:\\a.mp3");
-        QTRY_COMPARE(m_script.callsSoFar(), loads + QStringList {"load a.mp3 at 0"});
+        auto player = newPlayer();
+        player->Repeat("C:\\a.mp3");
         settle(*player, MediaPlayer::Playing);
-        // The thread left behind ends once its load returns.
-        hold.release();
-    }
-
-    // A song that plays with its position standing still is loaded again where it stood.
-    void stalledSongIsLoadedAgain()
-    {
-        auto player = newPlayer({8000, 300});
-        player->Open("C:\\a.mp3");
-        QTRY_VERIFY(!m_script.callsSoFar().isEmpty());
-        m_script.set(Status::Playing, 700);
-        QTRY_COMPARE(m_script.callsSoFar().last(), QStringLiteral("load a.mp3 at 700"));
-        QCOMPARE(player->PlayState(), MediaPlayer::Playing);
-        // The song that stood still has played past a second: it counts once.
         m_script.set(Status::Playing, 1200);
         QTRY_COMPARE(player->SongsPlayed(), 1);
+        m_script.set(Status::Ended, 1200);
+        QTRY_COMPARE(m_script.callsSoFar(), (QStringList {"load a.mp3 at 0", "load a.mp3 at 0"}));
+        m_script.set(Status::Ended);
+        settle(*player, MediaPlayer::Stopped);
+        QCOMPARE(m_script.callsSoFar().size(), 2);
     }
 };
 

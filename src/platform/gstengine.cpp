@@ -20,7 +20,6 @@ bool isNews(GstMessage *message)
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_EOS:
     case GST_MESSAGE_ERROR:
-    case GST_MESSAGE_ASYNC_DONE:
     case GST_MESSAGE_STATE_CHANGED:
         return true;
     default:
@@ -95,7 +94,7 @@ void GstEngine::stopPipeline(bool wholly)
     gst_bus_set_flushing(m_bus, FALSE);
 }
 
-void GstEngine::load(const QString &hostPath, qint64 positionMs, bool paused)
+void GstEngine::load(const QString &hostPath)
 {
     if (!m_playbin) {
         m_status = Status::Failed;
@@ -106,12 +105,9 @@ void GstEngine::load(const QString &hostPath, qint64 positionMs, bool paused)
     g_object_set(m_playbin, "uri", uri, nullptr);
     g_free(uri);
     m_status = Status::Opening;
-    m_paused = paused;
-    m_startMs = positionMs;
-    m_positionMs = positionMs;
-    // A song that starts further on is held until it has opened, then moved there.
-    const GstState target = paused || positionMs > 0 ? GST_STATE_PAUSED : GST_STATE_PLAYING;
-    if (gst_element_set_state(m_playbin, target) == GST_STATE_CHANGE_FAILURE)
+    m_paused = false;
+    m_positionMs = 0;
+    if (gst_element_set_state(m_playbin, GST_STATE_PLAYING) == GST_STATE_CHANGE_FAILURE)
         finish(Status::Failed);
 }
 
@@ -130,8 +126,7 @@ void GstEngine::setPaused(bool paused)
         return;
     if (m_status != Status::Opening)
         m_status = paused ? Status::Paused : Status::Playing;
-    if (m_startMs == 0)
-        gst_element_set_state(m_playbin, paused ? GST_STATE_PAUSED : GST_STATE_PLAYING);
+    gst_element_set_state(m_playbin, paused ? GST_STATE_PAUSED : GST_STATE_PLAYING);
 }
 
 void GstEngine::setLevel(float level)
@@ -177,18 +172,6 @@ void GstEngine::take(GstMessage *message)
         finish(Status::Failed);
         break;
     }
-    case GST_MESSAGE_ASYNC_DONE:
-        // Opened: a song loaded to start further on goes there now.
-        if (m_status == Status::Opening && m_startMs > 0) {
-            gst_element_seek_simple(m_playbin, GST_FORMAT_TIME,
-                                    GstSeekFlags(GST_SEEK_FLAG_FLUSH | GST_SEEK_FLAG_KEY_UNIT),
-                                    std::exchange(m_startMs, 0) * GST_MSECOND);
-            if (m_paused)
-                m_status = Status::Paused;
-            else
-                gst_element_set_state(m_playbin, GST_STATE_PLAYING);
-        }
-        break;
     case GST_MESSAGE_STATE_CHANGED: {
         // Only the pipeline's own state, and only while the song opens: after that the
         // engine's status follows the commands, not the steps of their way.
@@ -198,7 +181,7 @@ void GstEngine::take(GstMessage *message)
         gst_message_parse_state_changed(message, nullptr, &state, nullptr);
         if (state == GST_STATE_PLAYING)
             m_status = Status::Playing;
-        else if (state == GST_STATE_PAUSED && m_paused && m_startMs == 0)
+        else if (state == GST_STATE_PAUSED && m_paused)
             m_status = Status::Paused;
         break;
     }
@@ -210,7 +193,6 @@ void GstEngine::take(GstMessage *message)
 void GstEngine::finish(Status status)
 {
     m_status = status;
-    m_startMs = 0;
     // A pipeline that failed is taken down wholly: at READY, the next song failed as well.
     stopPipeline(status == Status::Failed);
 }

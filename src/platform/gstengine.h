@@ -25,7 +25,7 @@ public:
     GstEngine(const GstEngine &) = delete;
     GstEngine &operator=(const GstEngine &) = delete;
 
-    void load(const QString &hostPath, qint64 positionMs, bool paused) override;
+    void load(const QString &hostPath) override;
     void unload() override;
     void setPaused(bool paused) override;
     void setLevel(float level) override;
@@ -50,7 +50,5 @@ private:
     std::function<void()> m_news;
     Status m_status = Status::Empty;
     bool m_paused = false;
-    // Where the song loaded starts, once it has opened; 0 when it starts at its beginning.
-    qint64 m_startMs = 0;
     qint64 m_positionMs = 0;
 };

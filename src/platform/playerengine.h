@@ -7,7 +7,7 @@
 
 // A sound system's own player of one song at a time, under ThreadedPlayer: made, called and
 // destroyed on the player's thread only. It keeps no rules of its own: ThreadedPlayer decides
-// what to load, when to load a song again and when to give it up.
+// what to load and when.
 class PlayerEngine
 {
 public:
@@ -15,9 +15,9 @@ public:
 
     virtual ~PlayerEngine() = default;
 
-    // Loads the song at a host path in place of any other and starts it at positionMs, or
-    // holds it there when paused. A song that cannot be played ends up Failed, never thrown.
-    virtual void load(const QString &hostPath, qint64 positionMs, bool paused) = 0;
+    // Loads the song at a host path in place of any other and plays it from its beginning. A
+    // song that cannot be played ends up Failed, never thrown.
+    virtual void load(const QString &hostPath) = 0;
     // Lets the song go: Empty.
     virtual void unload() = 0;
     // Pauses or resumes the song that is loaded.

@@ -4,9 +4,7 @@
 #include "platform/audiooutputs.h"
 
 #include <QDeadlineTimer>
-#include <QElapsedTimer>
 #include <QFileInfo>
-#include <QScopeGuard>
 #include <QThread>
 #include <QTimer>
 
@@ -17,17 +15,8 @@ namespace {
 
 using Status = PlayerEngine::Status;
 
-// How often the window's side looks whether the player's thread is stuck, while a song is
-// open or the thread is busy.
-constexpr int stuckCheckMs = 500;
 // How long the window waits for the player's thread when it closes.
 constexpr int shutdownMs = 3000;
-
-// Milliseconds on the monotonic clock, the same in every thread.
-qint64 steadyMs()
-{
-    return QDeadlineTimer::current().deadline();
-}
 
 // What the window's side wants of the player, whole. Every command carries all of it, so the
 // newest command alone says what to do.
@@ -37,6 +26,8 @@ struct Wanted
     // Counts Open and Stop: a new value loads the song at hostPath, or unloads when it is empty.
     quint64 load = 0;
     QString hostPath;
+    // The song is played again each time it ends having played.
+    bool repeat = false;
     bool paused = false;
 };
 
@@ -50,45 +41,32 @@ class Worker : public QObject
 public:
     // The number of the newest command that the window's side has sent.
     std::atomic<quint64> newest {0};
-    // Since when (steadyMs()) the worker has been busy with one call, which may be in the
-    // sound system; notBusy while it waits for the next.
-    static constexpr qint64 notBusy = -1;
-    std::atomic<qint64> busySince {notBusy};
     // The level the engine applied last, as it reads it back; -1 before it has a song.
     std::atomic<float> applied {-1.0f};
     // The songs opened whose position has reached playedMs; read from the window's thread.
     std::atomic<int> songsPlayed {0};
 
-    Worker(ThreadedPlayer::EngineFactory makeEngine, ThreadedPlayer::Limits limits)
-        : m_makeEngine(std::move(makeEngine)), m_limits(limits)
+    explicit Worker(ThreadedPlayer::EngineFactory makeEngine) : m_makeEngine(std::move(makeEngine))
     {
         m_update.setInterval(ThreadedPlayer::updateIntervalMs);
         connect(&m_update, &QTimer::timeout, this, &Worker::update);
     }
 
-    // Marks the worker busy until the guard it returns goes.
-    auto markBusy()
-    {
-        busySince = steadyMs();
-        return qScopeGuard([this] { busySince = notBusy; });
-    }
-
     void carryOut(const Wanted &wanted)
     {
-        const auto busy = markBusy();
         if (wanted.command != newest)
             return;
         m_command = wanted.command;
         if (wanted.load != m_load) {
             m_load = wanted.load;
             m_path = wanted.hostPath;
+            m_repeat = wanted.repeat;
             m_paused = wanted.paused;
             m_counted = false;
-            m_loadedAgain = false;
             if (m_path.isEmpty())
                 unload();
             else
-                load(0);
+                load();
         } else if (wanted.paused != m_paused) {
             m_paused = wanted.paused;
             if (isOpen())
@@ -99,7 +77,6 @@ public:
 
     void setLevel(float level)
     {
-        const auto busy = markBusy();
         m_level = level;
         if (m_engine) {
             m_engine->setLevel(level);
@@ -126,7 +103,7 @@ private:
         return s == Status::Opening || s == Status::Playing || s == Status::Paused;
     }
 
-    void load(qint64 positionMs)
+    void load()
     {
         if (!m_engine) {
             m_engine = m_makeEngine();
@@ -134,10 +111,8 @@ private:
             m_engine->setNewsHandler(
                 [this] { QMetaObject::invokeMethod(this, &Worker::update, Qt::QueuedConnection); });
         }
-        m_engine->load(m_path, positionMs, m_paused);
+        m_engine->load(m_path);
         applied = m_engine->appliedLevel();
-        m_openingSince.start();
-        m_lastPosition = -1;
         m_update.start();
     }
 
@@ -152,7 +127,6 @@ private:
     {
         if (!m_engine)
             return;
-        const auto busy = markBusy();
         m_engine->update();
         applied = m_engine->appliedLevel();
         const qint64 position = m_engine->positionMs();
@@ -160,49 +134,13 @@ private:
             m_counted = true;
             ++songsPlayed;
         }
-        switch (m_engine->status()) {
-        case Status::Opening:
-            if (!m_paused && m_openingSince.elapsed() >= m_limits.openingMs)
-                openingTooLong();
-            break;
-        case Status::Playing:
-            watchPosition(position);
-            break;
-        case Status::Paused:
-            break;
-        case Status::Empty:
-        case Status::Ended:
-        case Status::Failed:
+        if (m_repeat && m_counted && m_engine->status() == Status::Ended) {
+            m_counted = false;
+            load();
+        }
+        if (!isOpen())
             m_update.stop();
-            break;
-        }
         report();
-    }
-
-    void openingTooLong()
-    {
-        if (m_loadedAgain) {
-            qWarning("the song did not open: %s", qPrintable(m_path));
-            unload();
-            return;
-        }
-        qWarning("the song is still opening; loading it again: %s", qPrintable(m_path));
-        m_loadedAgain = true;
-        load(0);
-    }
-
-    // A song that plays with its position standing still has hung in the sound system.
-    void watchPosition(qint64 position)
-    {
-        if (position != m_lastPosition) {
-            m_lastPosition = position;
-            m_stillSince.start();
-            return;
-        }
-        if (m_stillSince.elapsed() < m_limits.stallMs)
-            return;
-        qWarning("the song stalled at %lld ms; loading it again", position);
-        load(position);
     }
 
     MediaPlayer::State state() const
@@ -236,19 +174,15 @@ private:
     }
 
     ThreadedPlayer::EngineFactory m_makeEngine;
-    const ThreadedPlayer::Limits m_limits;
     std::unique_ptr<PlayerEngine> m_engine;
     QTimer m_update {this};
     float m_level = 1.0f;
     quint64 m_command = 0;
     quint64 m_load = 0;
     QString m_path;
+    bool m_repeat = false;
     bool m_paused = false;
     bool m_counted = false; // the song loaded now has been counted in songsPlayed
-    bool m_loadedAgain = false; // the song loaded now was still opening once, and loaded again
-    QElapsedTimer m_openingSince;
-    QElapsedTimer m_stillSince;
-    qint64 m_lastPosition = -1;
     quint64 m_reportedCommand = 0;
     int m_reportedState = -1;
 };
@@ -257,126 +191,98 @@ private:
 
 struct ThreadedPlayer::Private
 {
-    Private(DriveTable table, EngineFactory factory, Limits playerLimits)
-        : drives(std::move(table)), makeEngine(std::move(factory)), limits(playerLimits)
-    {
-        stuckCheck.setInterval(stuckCheckMs);
-        QObject::connect(&stuckCheck, &QTimer::timeout, [this] { checkStuck(); });
-    }
+    explicit Private(DriveTable table) : drives(std::move(table)) { }
 
     DriveTable drives;
-    EngineFactory makeEngine;
-    const Limits limits;
-    // The player's thread and the worker in it; replaced when they are stuck.
-    QThread *thread = nullptr;
+    // The player's thread and the worker in it.
+    QThread thread;
     Worker *worker = nullptr;
     // Lives in the window's thread: the worker's reports arrive here.
     QObject receiver;
     Wanted wanted;
     State state = Stopped;
     int volume = -600;
-    // The songs that the workers replaced so far had played.
-    int songsPlayedBefore = 0;
-    // Runs while a song is open or the worker is busy.
-    QTimer stuckCheck;
 
-    void start()
+    void start(EngineFactory makeEngine)
     {
-        thread = new QThread;
-        worker = new Worker(makeEngine, limits);
-        worker->moveToThread(thread);
+        worker = new Worker(std::move(makeEngine));
+        worker->moveToThread(&thread);
         QObject::connect(worker, &Worker::stateReported, &receiver,
                          [this](quint64 command, int reported) {
                              if (command == wanted.command)
                                  state = static_cast<State>(reported);
                          });
-        thread->start();
+        QObject::connect(&thread, &QThread::finished, worker, &QObject::deleteLater);
         setLevel();
     }
 
-    // The worker drops what it has not done yet, ends its engine and its thread, and is
-    // deleted as the thread ends; the thread is deleted after it. A worker stuck in the sound
-    // system for good never ends: it is left behind, and so is what it holds.
-    void retire()
-    {
-        QObject::disconnect(worker, nullptr, &receiver, nullptr);
-        songsPlayedBefore += worker->songsPlayed;
-        ++worker->newest;
-        QObject::connect(thread, &QThread::finished, worker, &QObject::deleteLater);
-        QObject::connect(thread, &QThread::finished, thread, &QObject::deleteLater);
-        QMetaObject::invokeMethod(worker, [w = worker] {
-            w->shutDown();
-            QThread::currentThread()->quit();
-        });
-    }
-
-    // Hands what is wanted now to the player's thread as the newest command.
+    // Hands what is wanted now to the player's thread as the newest command. The thread starts
+    // with the first: a player that is never used, as the tone's until an alarm, holds none.
     void send()
     {
-        if (!stuckCheck.isActive())
-            stuckCheck.start();
+        thread.start();
         wanted.command = ++worker->newest;
         QMetaObject::invokeMethod(worker, [w = worker, c = wanted] { w->carryOut(c); });
     }
     // A song to load, or none (an empty path) to stop.
-    void load(const QString &hostPath)
+    void load(const QString &hostPath, bool repeat = false)
     {
         ++wanted.load;
         wanted.hostPath = hostPath;
+        wanted.repeat = repeat;
         wanted.paused = false;
         send();
+    }
+    void open(const QString &path, bool repeat)
+    {
+        const auto host = drives.toHost(path);
+        const QFileInfo file(host.value_or(QString()));
+        if (!host || !file.isFile() || !file.isReadable() || file.size() == 0) {
+            // Not a song that could play: it ends at once, and what played before stops.
+            load(QString());
+            state = Stopped;
+            return;
+        }
+        load(file.absoluteFilePath(), repeat);
+        state = Opening;
     }
     void setLevel()
     {
         QMetaObject::invokeMethod(
             worker, [w = worker, level = linearVolume(volume)] { w->setLevel(level); });
     }
-
-    void checkStuck()
-    {
-        const qint64 since = worker->busySince;
-        if (since == Worker::notBusy) {
-            if (state == Stopped)
-                stuckCheck.stop();
-            return;
-        }
-        if (steadyMs() - since < limits.stuckMs)
-            return;
-        qWarning("the player's thread is stuck; a new one takes over");
-        retire();
-        start();
-        send();
-    }
 };
 
-ThreadedPlayer::ThreadedPlayer(DriveTable drives, EngineFactory makeEngine, Limits limits)
-    : d(new Private(std::move(drives), std::move(makeEngine), limits))
+ThreadedPlayer::ThreadedPlayer(DriveTable drives, EngineFactory makeEngine)
+    : d(new Private(std::move(drives)))
 {
-    d->start();
+    d->start(std::move(makeEngine));
 }
 
+// The worker drops what it has not done yet and ends its engine in its own thread. A thread
+// held in the sound system past the limit is left behind, and so is what it holds.
 ThreadedPlayer::~ThreadedPlayer()
 {
-    QThread *thread = d->thread;
-    d->retire();
-    if (thread->wait(QDeadlineTimer(shutdownMs)))
-        delete thread;
-    else
+    d->thread.start();
+    ++d->worker->newest;
+    QMetaObject::invokeMethod(d->worker, [w = d->worker] {
+        w->shutDown();
+        QThread::currentThread()->quit();
+    });
+    if (!d->thread.wait(QDeadlineTimer(shutdownMs))) {
         qWarning("the player's thread is stuck; it is left behind");
+        (void)d.release();
+    }
 }
 
 void ThreadedPlayer::Open(const QString &path)
 {
-    const auto host = d->drives.toHost(path);
-    const QFileInfo file(host.value_or(QString()));
-    if (!host || !file.isFile() || !file.isReadable() || file.size() == 0) {
-        // Not a song that could play: it ends at once, and what played before stops.
-        d->load(QString());
-        d->state = Stopped;
-        return;
-    }
-    d->load(file.absoluteFilePath());
-    d->state = Opening;
+    d->open(path, false);
+}
+
+void ThreadedPlayer::Repeat(const QString &path)
+{
+    d->open(path, true);
 }
 
 void ThreadedPlayer::Play()
@@ -426,7 +332,7 @@ bool ThreadedPlayer::HasAudioOutput() const
 
 int ThreadedPlayer::SongsPlayed() const
 {
-    return d->songsPlayedBefore + d->worker->songsPlayed;
+    return d->worker->songsPlayed;
 }
 
 float ThreadedPlayer::appliedVolume() const

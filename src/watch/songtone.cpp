@@ -11,8 +11,6 @@
 namespace {
 
 constexpr int sampleRate = 22050;
-// How often the tone is looked at, to play it again once it has ended.
-constexpr int watchMs = 250;
 
 // A WAV file's header for 16-bit samples, one channel, of the given data size.
 QByteArray wavHeader(qsizetype dataBytes)
@@ -41,18 +39,11 @@ QByteArray wavHeader(qsizetype dataBytes)
     return header;
 }
 
-void cannotPlay()
-{
-    std::fputs("Wakewell: the alarm tone cannot be played: no usable sound output\n", stderr);
-}
-
 } // namespace
 
-SongTone::SongTone(std::unique_ptr<MediaPlayer> player, DriveTable drives, int seconds)
+SongTone::SongTone(std::unique_ptr<ThreadedPlayer> player, DriveTable drives, int seconds)
     : m_player(std::move(player)), m_drives(std::move(drives)), m_seconds(seconds)
 {
-    m_watch.setInterval(watchMs);
-    QObject::connect(&m_watch, &QTimer::timeout, &m_watch, [this] { playOn(); });
 }
 
 SongTone::~SongTone()
@@ -62,23 +53,20 @@ SongTone::~SongTone()
 
 void SongTone::start()
 {
-    if (m_watch.isActive())
+    if (m_player->PlayState() != MediaPlayer::Stopped)
         return;
     if (m_song.isEmpty() && !writeFile()) {
-        cannotPlay();
+        std::fputs("Wakewell: the alarm tone cannot be played: its file cannot be written\n",
+                   stderr);
         return;
     }
-    m_playedBefore = m_player->SongsPlayed();
-    m_player->Open(m_song);
-    m_watch.start();
+    m_player->Repeat(m_song);
 }
 
 void SongTone::stop()
 {
-    if (!m_watch.isActive())
-        return;
-    m_watch.stop();
-    m_player->Stop();
+    if (m_player->PlayState() != MediaPlayer::Stopped)
+        m_player->Stop();
 }
 
 bool SongTone::writeFile()
@@ -95,18 +83,4 @@ bool SongTone::writeFile()
     file.close();
     m_song = m_drives.toDrive(file.fileName()).value_or(QString());
     return !m_song.isEmpty();
-}
-
-// The tone has ended: it plays again, unless it never played at all.
-void SongTone::playOn()
-{
-    if (m_player->PlayState() != MediaPlayer::Stopped)
-        return;
-    if (m_player->SongsPlayed() == m_playedBefore) {
-        m_watch.stop();
-        cannotPlay();
-        return;
-    }
-    m_playedBefore = m_player->SongsPlayed();
-    m_player->Open(m_song);
 }

@@ -2,24 +2,23 @@
 #pragma once
 
 #include "platform/host/hostfilesystem.h"
-#include "platform/mediaplayer.h"
+#include "platform/threadedplayer.h"
 #include "watch/toneplayer.h"
 
 #include <QTemporaryDir>
-#include <QTimer>
 
 #include <memory>
 #include <optional>
 
 // The alarm tone played as a song by a media player of its own: its samples written once into
-// a WAV file of some seconds, played again each time it ends. So the tone takes the way that
+// a WAV file of some seconds, which the player repeats. So the tone takes the way that
 // the songs take to the sound output, on Linux as on Windows (where Qt 6.4's audio sink cannot
 // open Wine's sound output, on which the Windows build is tried), and needs nothing more.
 class SongTone final : public TonePlayer
 {
 public:
     // The drive table maps the file's host path into the player's drive form.
-    SongTone(std::unique_ptr<MediaPlayer> player, DriveTable drives, int seconds = 30);
+    SongTone(std::unique_ptr<ThreadedPlayer> player, DriveTable drives, int seconds = 30);
     ~SongTone() override;
 
     void start() override;
@@ -27,15 +26,11 @@ public:
 
 private:
     bool writeFile();
-    void playOn();
 
-    std::unique_ptr<MediaPlayer> m_player;
+    std::unique_ptr<ThreadedPlayer> m_player;
     DriveTable m_drives;
     int m_seconds;
     // Holds the file, once written, while the tone lives.
     std::optional<QTemporaryDir> m_folder;
     QString m_song; // the file in drive form, once written
-    QTimer m_watch;
-    // The player's count of played songs when the tone was last opened.
-    int m_playedBefore = 0;
 };

@@ -16,7 +16,6 @@ struct EngineScript
     QStringList calls; // "load a.mp3 at 0", "pause", "resume", "unload"
     PlayerEngine::Status status = PlayerEngine::Status::Empty;
     PlayerEngine::Status afterLoad = PlayerEngine::Status::Playing; // what a loaded song reads
-    QStringList opensNever; // file names of songs that read Opening once loaded, however long
     qint64 position = 0;
     // When set, the next load waits until the test releases it.
     QSemaphore *holdLoad = nullptr;
@@ -41,18 +40,17 @@ class FakeEngine final : public PlayerEngine
 public:
     explicit FakeEngine(EngineScript &script) : m_script(script) { }
 
-    void load(const QString &hostPath, qint64 positionMs, bool) override
+    void load(const QString &hostPath) override
     {
         QSemaphore *hold = nullptr;
         {
             const QMutexLocker locked(&m_script.lock);
+            m_script.status = m_script.afterLoad;
+            m_script.position = 0;
+            // The song and where it stands once loaded.
             m_script.calls << QStringLiteral("load %1 at %2")
                                   .arg(QFileInfo(hostPath).fileName())
-                                  .arg(positionMs);
-            m_script.status = m_script.opensNever.contains(QFileInfo(hostPath).fileName())
-                ? Status::Opening
-                : m_script.afterLoad;
-            m_script.position = positionMs;
+                                  .arg(m_script.position);
             std::swap(hold, m_script.holdLoad);
         }
         if (hold)

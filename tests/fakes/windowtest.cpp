@@ -39,8 +39,6 @@ void WindowTest::start()
     m_record = PlayerRecord();
     Platform platform {
         [this]() -> std::unique_ptr<MediaPlayer> {
-            if (m_makePlayer)
-                return m_makePlayer();
             auto p = std::make_unique<FakeMediaPlayer>(m_record);
             p->volume = m_initialVolume;
             p->audioOutput = m_audioOutput;
@@ -66,7 +64,6 @@ void WindowTest::stop()
     m_window.reset();
     m_fs = FakeFileSystem();
     m_clock = FakeClock();
-    m_makePlayer = nullptr;
     m_initialVolume = -600;
     m_audioOutput = true;
     m_hostDrives.reset();

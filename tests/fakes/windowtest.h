@@ -10,7 +10,6 @@
 
 #include <QTest>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
@@ -76,8 +75,6 @@ public:
     FakeSoundOutput m_soundOutput {m_record};
     FakeClock m_clock;
     std::unique_ptr<frmPlayer> m_window;
-    // Set before start() to give the window this player in place of the fake.
-    std::function<std::unique_ptr<MediaPlayer>()> m_makePlayer;
     // Set before start() to change what the player reports when it is made.
     int m_initialVolume = -600;
     bool m_audioOutput = true;

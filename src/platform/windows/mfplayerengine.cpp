@@ -169,12 +169,11 @@ MfPlayerEngine::~MfPlayerEngine()
         CoUninitialize();
 }
 
-void MfPlayerEngine::load(const QString &hostPath, qint64 positionMs, bool paused)
+void MfPlayerEngine::load(const QString &hostPath)
 {
     m_song.reset();
-    m_paused = paused;
-    m_positionMs = positionMs;
-    m_startMs = positionMs;
+    m_paused = false;
+    m_positionMs = 0;
     m_song = std::make_unique<Song>();
     if (!m_started || !m_song->open(hostPath)) {
         endSong(Status::Failed);
@@ -231,7 +230,7 @@ void MfPlayerEngine::update()
             // Started only now, with its level set: the renderer scales the samples as it
             // takes them, and Wine's takes half a second of them at once.
             m_song->findVolume(m_level);
-            if (!m_song->start(m_startMs))
+            if (!m_song->start(0))
                 endSong(Status::Failed);
         } else if (type == MESessionStarted && m_status == Status::Opening) {
             m_status = Status::Playing;

@@ -19,7 +19,7 @@ public:
     MfPlayerEngine(const MfPlayerEngine &) = delete;
     MfPlayerEngine &operator=(const MfPlayerEngine &) = delete;
 
-    void load(const QString &hostPath, qint64 positionMs, bool paused) override;
+    void load(const QString &hostPath) override;
     void unload() override;
     void setPaused(bool paused) override;
     void setLevel(float level) override;
@@ -38,8 +38,6 @@ private:
     Status m_status = Status::Empty;
     float m_level = 1.0f;
     bool m_paused = false;
-    // Where the song loaded starts, once its topology is ready.
-    qint64 m_startMs = 0;
     qint64 m_positionMs = 0;
     bool m_com = false;
     bool m_started = false;
