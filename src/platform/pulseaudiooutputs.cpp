@@ -126,7 +126,7 @@ struct AudioOutputs::Private
     // The listing under way.
     int counting = 0;
     Sink counted;
-    // An alarm came before the default sink was known.
+    // An alarm asks for the default sink to be raised once it is listed.
     bool raiseWhenListed = false;
 
     void connect()
@@ -263,11 +263,13 @@ bool AudioOutputs::any() const
 void HostSoundOutput::makeAudible()
 {
     AudioOutputs::Private &d = *AudioOutputs::machine().d;
-    if (!d.current) {
-        d.raiseWhenListed = true;
+    // Raised from the next listing: the first on a connection still being made, or one asked
+    // now, in case what the connection knew was a few milliseconds old.
+    d.raiseWhenListed = true;
+    if (!d.current)
         return;
-    }
     d.raise();
+    d.list();
     // Sent now, before the alarm opens its song, rather than at the loop's next pass.
     g_main_context_iteration(d.inner, FALSE);
 }
