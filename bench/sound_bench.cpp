@@ -1,0 +1,73 @@
+// SPDX-License-Identifier: GPL-3.0-or-later
+// Measures how long the sound server's client holds the window's thread: at the first look at
+// the audio outputs, and at an alarm's unmute and raise of the default sink, muted at 10%
+// before each of three alarms; and what the server says of that sink as the call returns, when
+// the alarm goes on to open its song. Prints rows of scripts/bench.sh's table; not a test:
+// nothing here fails.
+//
+//   tests/audio/with-pulseaudio.sh build/bench/sound_bench
+
+#include "benchtools.h"
+#include "platform/audiooutputs.h"
+#include "platform/hostsoundoutput.h"
+
+#include <QCoreApplication>
+#include <QProcess>
+#include <QRegularExpression>
+
+namespace {
+
+QString pactl(const QStringList &arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral("pactl"), arguments);
+    p.waitForFinished();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+// "muted 10% 10%", "unmuted 30% 30%"
+QString sinkState()
+{
+    QString state = pactl({"get-sink-mute", "@DEFAULT_SINK@"}).contains(QStringLiteral("yes"))
+        ? QStringLiteral("muted")
+        : QStringLiteral("unmuted");
+    const QRegularExpression percent(QStringLiteral("(\\d+)%"));
+    for (const auto &match : percent.globalMatch(pactl({"get-sink-volume", "@DEFAULT_SINK@"})))
+        state += u' ' + match.captured(0);
+    return state;
+}
+
+QString msSince(const QElapsedTimer &timer)
+{
+    return QStringLiteral("%1 ms").arg(double(timer.nsecsElapsed()) / 1e6, 0, 'f', 2);
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    QElapsedTimer held;
+    held.start();
+    const bool any = AudioOutputs::machine().any();
+    bench::row(QStringLiteral("the window's thread held by the first look at the audio outputs"),
+               msSince(held) + (any ? QStringLiteral(", some") : QStringLiteral(", none")),
+               QStringLiteral("under 1 ms"));
+    QStringList times;
+    QStringList states;
+    for (int alarm = 0; alarm < 3; ++alarm) {
+        pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"});
+        pactl({"set-sink-volume", "@DEFAULT_SINK@", "10%"});
+        bench::waitMs(500);
+        HostSoundOutput output;
+        held.restart();
+        output.makeAudible();
+        times << msSince(held);
+        states << sinkState();
+    }
+    bench::row(QStringLiteral("the window's thread held by an alarm's unmute and raise, 3 alarms"),
+               times.join(QStringLiteral(", ")), QStringLiteral("under 1 ms"));
+    bench::row(QStringLiteral("the default sink, muted at 10%, as the alarm's call returns"),
+               states.join(QStringLiteral(", ")), QStringLiteral("unmuted 30% 30%"));
+    return 0;
+}
