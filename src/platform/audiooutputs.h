@@ -38,6 +38,7 @@ public:
 
 signals:
     void changed();
+    // The first listing has come, or has been given up.
     void listed();
 
 private:
@@ -45,6 +46,7 @@ private:
 
     struct Private;
     std::unique_ptr<Private> d;
+    // False on Linux until the sound server's first listing comes or is given up.
     bool m_listed = true;
     // On Linux the default output is raised through the same connection to the sound server.
     friend class HostSoundOutput;

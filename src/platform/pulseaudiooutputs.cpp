@@ -165,10 +165,8 @@ struct AudioOutputs::Private
     // The server's default sink's name, then every sink: the answers come in that order.
     void list()
     {
-        if (pa_operation *o = pa_context_get_server_info(context, onServer, this))
-            pa_operation_unref(o);
-        if (pa_operation *o = pa_context_get_sink_info_list(context, onSink, this))
-            pa_operation_unref(o);
+        release(pa_context_get_server_info(context, onServer, this));
+        release(pa_context_get_sink_info_list(context, onSink, this));
     }
 
     // The loudest channel at the audible volume, the others in proportion; the sink is taken
@@ -178,18 +176,20 @@ struct AudioOutputs::Private
         if (fallback.index == PA_INVALID_INDEX)
             return;
         if (std::exchange(fallback.muted, false))
-            send(pa_context_set_sink_mute_by_index(context, fallback.index, 0, nullptr, nullptr));
+            release(
+                pa_context_set_sink_mute_by_index(context, fallback.index, 0, nullptr, nullptr));
         if (pa_cvolume_max(&fallback.volume) < audibleVolume) {
             pa_cvolume_scale(&fallback.volume, audibleVolume);
-            send(pa_context_set_sink_volume_by_index(context, fallback.index, &fallback.volume,
-                                                     nullptr, nullptr));
+            release(pa_context_set_sink_volume_by_index(context, fallback.index, &fallback.volume,
+                                                        nullptr, nullptr));
         }
     }
 
-    static void send(pa_operation *change)
+    // Its answer, if any, goes to the callback given.
+    static void release(pa_operation *operation)
     {
-        if (change)
-            pa_operation_unref(change);
+        if (operation)
+            pa_operation_unref(operation);
     }
 
     static void onState(pa_context *c, void *self)
@@ -198,7 +198,7 @@ struct AudioOutputs::Private
         switch (pa_context_get_state(c)) {
         case PA_CONTEXT_READY:
             pa_context_set_subscribe_callback(c, onEvent, d);
-            send(pa_context_subscribe(
+            release(pa_context_subscribe(
                 c, pa_subscription_mask_t(PA_SUBSCRIPTION_MASK_SINK | PA_SUBSCRIPTION_MASK_SERVER),
                 nullptr, nullptr));
             d->list();
