@@ -7,35 +7,14 @@
 //
 //   tests/audio/with-pulseaudio.sh build/bench/sound_bench
 
+#include "audio/recording.h"
 #include "benchtools.h"
 #include "platform/audiooutputs.h"
 #include "platform/hostsoundoutput.h"
 
 #include <QCoreApplication>
-#include <QProcess>
-#include <QRegularExpression>
 
 namespace {
-
-QString pactl(const QStringList &arguments)
-{
-    QProcess p;
-    p.start(QStringLiteral("pactl"), arguments);
-    p.waitForFinished();
-    return QString::fromUtf8(p.readAllStandardOutput());
-}
-
-// "muted 10% 10%", "unmuted 30% 30%"
-QString sinkState()
-{
-    QString state = pactl({"get-sink-mute", "@DEFAULT_SINK@"}).contains(QStringLiteral("yes"))
-        ? QStringLiteral("muted")
-        : QStringLiteral("unmuted");
-    const QRegularExpression percent(QStringLiteral("(\\d+)%"));
-    for (const auto &match : percent.globalMatch(pactl({"get-sink-volume", "@DEFAULT_SINK@"})))
-        state += u' ' + match.captured(0);
-    return state;
-}
 
 QString msSince(const QElapsedTimer &timer)
 {
@@ -56,14 +35,14 @@ int main(int argc, char *argv[])
     QStringList times;
     QStringList states;
     for (int alarm = 0; alarm < 3; ++alarm) {
-        pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"});
-        pactl({"set-sink-volume", "@DEFAULT_SINK@", "10%"});
+        audio::pactl({"set-sink-mute", "@DEFAULT_SINK@", "1"});
+        audio::pactl({"set-sink-volume", "@DEFAULT_SINK@", "10%"});
         bench::waitMs(500);
         HostSoundOutput output;
         held.restart();
         output.makeAudible();
         times << msSince(held);
-        states << sinkState();
+        states << audio::sinkState(QStringLiteral("@DEFAULT_SINK@"));
     }
     bench::row(QStringLiteral("the window's thread held by an alarm's unmute and raise, 3 alarms"),
                times.join(QStringLiteral(", ")), QStringLiteral("under 1 ms"));

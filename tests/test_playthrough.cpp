@@ -13,7 +13,6 @@
 #include <QLocalServer>
 #include <QProcess>
 #include <QRandomGenerator>
-#include <QRegularExpression>
 #include <QTemporaryDir>
 #include <QUrl>
 
@@ -96,29 +95,12 @@ class TestPlaythrough : public QObject, public WindowTest
         QVERIFY(m_window->mpPlayer().HasAudioOutput());
     }
 
-    // The sound server's sink, through its own command: "muted 10% 5%", "unmuted 30% 15%".
-    static QString pactl(const QStringList &arguments)
-    {
-        QProcess p;
-        p.start(QStringLiteral("pactl"), arguments);
-        if (!p.waitForFinished(10000) || p.exitCode() != 0)
-            return QStringLiteral("pactl failed: ") + p.readAllStandardError();
-        return QString::fromUtf8(p.readAllStandardOutput());
-    }
-    static QString sinkState()
-    {
-        QString state = pactl({"get-sink-mute", "test_sink"}).contains(QStringLiteral("yes"))
-            ? QStringLiteral("muted")
-            : QStringLiteral("unmuted");
-        const QRegularExpression percent(QStringLiteral("(\\d+)%"));
-        for (const auto &match : percent.globalMatch(pactl({"get-sink-volume", "test_sink"})))
-            state += u' ' + match.captured(0);
-        return state;
-    }
+    // The private server's sink: "muted 10% 5%", "unmuted 30% 15%".
+    static QString sinkState() { return audio::sinkState(QStringLiteral("test_sink")); }
     static void setSink(bool muted, const QStringList &volumes)
     {
-        QVERIFY(pactl({"set-sink-mute", "test_sink", muted ? "1" : "0"}).isEmpty());
-        QVERIFY(pactl(QStringList {"set-sink-volume", "test_sink"} + volumes).isEmpty());
+        QVERIFY(audio::pactl({"set-sink-mute", "test_sink", muted ? "1" : "0"}).isEmpty());
+        QVERIFY(audio::pactl(QStringList {"set-sink-volume", "test_sink"} + volumes).isEmpty());
     }
 
 private slots:
