@@ -10,8 +10,8 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh run test >/dev/null
 dir=${BUILD_DIR:-build-test}
 cmake -S . -B "$dir" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
-cmake --build "$dir" --target wakewell barewindow windowstart blocking_bench night_bench browse_bench \
-    >/dev/null
+cmake --build "$dir" --target wakewell barewindow windowstart blocking_bench night_bench sound_bench \
+    browse_bench >/dev/null
 log=$(mktemp "${TMPDIR:-/tmp}/wakewell-bench.XXXXXX.log")
 
 echo "machine: $(nproc) cores, $(grep -m1 'model name' /proc/cpuinfo | cut -d: -f2- | xargs)"
@@ -39,6 +39,7 @@ echo "| processor time in the last 5 of those idle seconds, median of 3: Wakewel
 echo "| threads after 10 s idle, median of 3: Wakewell, a bare window | $threads, $bare_threads | |"
 xvfb-run -a tests/audio/with-pulseaudio.sh "$dir/bench/blocking_bench" 2>>"$log"
 xvfb-run -a tests/audio/with-pulseaudio.sh "$dir/bench/night_bench" "${IDLE_SECONDS:-60}" 2>>"$log"
+tests/audio/with-pulseaudio.sh "$dir/bench/sound_bench" 2>>"$log"
 # browse_bench prints a table of its own, one line per folder size: its rows, turned into ours.
 QT_QPA_PLATFORM=offscreen "$dir/bench/browse_bench" 3 2>>"$log" | awk 'NR > 1 {
     printf "| list %s files, CPU of the handler and layout (bare folder read %s ms) | %s ms | |\n", $1, $2, $3

@@ -19,11 +19,11 @@ for set in "$@"; do
             build-essential cmake ninja-build pkg-config
             qt6-base-dev qt6-qpa-plugins libgl-dev
             # GStreamer, which plays the songs and the tone: its library, its playbin, its MP3
-            # decoder, and its way to the desktop's sound server (PulseAudio's client library,
-            # which PipeWire serves too; Wakewell asks it for the outputs)
-            libgstreamer1.0-dev libpulse-dev
+            # decoder, and its way to the desktop's sound server
+            libgstreamer1.0-dev
             gstreamer1.0-plugins-base gstreamer1.0-plugins-good gstreamer1.0-pulseaudio
-            # the sound server's client library, to unmute and turn up the output for an alarm
+            # the sound server's client library (PulseAudio's, which PipeWire serves too) with
+            # its GLib main loop: the outputs, and an alarm's unmute and turning up
             libpulse-dev
             # fonts, so that text has metrics even on a bare machine
             fonts-liberation fontconfig

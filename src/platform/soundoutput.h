@@ -13,7 +13,8 @@ public:
     // Unmutes the default output, and raises it to audibleShare where its loudest channel is
     // lower, keeping the balance of its channels; a louder output is left as it is, and
     // nothing is restored afterwards. Returns within a short, bounded time whatever the sound
-    // server does, having made the change when the server answers in that time; without a
-    // sound server nothing happens. Never fails.
+    // system does (on Linux at once, the change sent to the sound server already, or sent as
+    // soon as the server has told what its default output is); without a sound system
+    // nothing happens. Never fails.
     virtual void makeAudible() = 0;
 };

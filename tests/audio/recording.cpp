@@ -2,6 +2,8 @@
 #include "audio/recording.h"
 
 #include <QDir>
+#include <QProcess>
+#include <QRegularExpression>
 
 #include <algorithm>
 #include <cmath>
@@ -17,6 +19,26 @@ bool audio::copySong(const QString &made, const QString &to)
 {
     QFile::remove(to);
     return QFile::copy(QDir(qEnvironmentVariable("WAKEWELL_TEST_SONGS")).filePath(made), to);
+}
+
+QString audio::pactl(const QStringList &arguments)
+{
+    QProcess p;
+    p.start(QStringLiteral("pactl"), arguments);
+    if (!p.waitForFinished(10000) || p.exitCode() != 0)
+        return QStringLiteral("pactl failed: ") + p.readAllStandardError();
+    return QString::fromUtf8(p.readAllStandardOutput());
+}
+
+QString audio::sinkState(const QString &sink)
+{
+    QString state = pactl({"get-sink-mute", sink}).contains(QStringLiteral("yes"))
+        ? QStringLiteral("muted")
+        : QStringLiteral("unmuted");
+    const QRegularExpression percent(QStringLiteral("(\\d+)%"));
+    for (const auto &match : percent.globalMatch(pactl({"get-sink-volume", sink})))
+        state += u' ' + match.captured(0);
+    return state;
 }
 
 audio::Recording::Recording() : m_file(qEnvironmentVariable("PULSE_RECORD_TO"))

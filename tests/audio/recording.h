@@ -4,6 +4,7 @@
 #include <QFile>
 #include <QList>
 #include <QString>
+#include <QStringList>
 
 // For the tests that play real sound under tests/audio/with-pulseaudio.sh: the songs that
 // tests/audio/make-songs.sh made, and what the private sound server's sink played.
@@ -12,6 +13,11 @@ namespace audio {
 // Copies a song made by make-songs.sh (440hz-1s.mp3, ...) to a host path, in place of a file
 // there; false when it could not.
 bool copySong(const QString &made, const QString &to);
+
+// What the sound server's own command prints, or "pactl failed: " and why.
+QString pactl(const QStringList &arguments);
+// A sink's mute and the volume of each channel: "muted 10% 5%", "unmuted 30% 15%".
+QString sinkState(const QString &sink);
 
 // What the sink has played since the recording was opened, read from the file that
 // PULSE_RECORD_TO names as it grows.
