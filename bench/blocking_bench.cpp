@@ -8,9 +8,9 @@
 #include "benchtools.h"
 #include "main/events.h"
 #include "platform/host/hostfilesystem.h"
+#include "platform/host/hostmediaplayer.h"
+#include "platform/host/hostsoundoutput.h"
 #include "platform/host/systemclock.h"
-#include "platform/hostmediaplayer.h"
-#include "platform/hostsoundoutput.h"
 
 #include <QApplication>
 #include <QElapsedTimer>

@@ -10,7 +10,7 @@
 #include "audio/recording.h"
 #include "benchtools.h"
 #include "platform/audiooutputs.h"
-#include "platform/hostsoundoutput.h"
+#include "platform/host/hostsoundoutput.h"
 
 #include <QCoreApplication>
 

@@ -2,7 +2,7 @@
 #include "audio/recording.h"
 #include "fakes/windowtest.h"
 #include "platform/host/hostfilesystem.h"
-#include "platform/hostmediaplayer.h"
+#include "platform/host/hostmediaplayer.h"
 
 #include <QDir>
 #include <QFile>

@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "audio/recording.h"
-#include "platform/hostmediaplayer.h"
+#include "platform/host/hostmediaplayer.h"
 
 #include <QDir>
 #include <QElapsedTimer>

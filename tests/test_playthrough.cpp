@@ -4,9 +4,9 @@
 #include "fakes/windowtest.h"
 #include "platform/audiooutputs.h"
 #include "platform/host/hostfilesystem.h"
+#include "platform/host/hostmediaplayer.h"
+#include "platform/host/hostsoundoutput.h"
 #include "platform/host/systemclock.h"
-#include "platform/hostmediaplayer.h"
-#include "platform/hostsoundoutput.h"
 
 #include <QElapsedTimer>
 #include <QFile>

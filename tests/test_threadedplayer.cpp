@@ -1,6 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakes/fakeengine.h"
-#include "platform/threadedplayer.h"
+#include "platform/host/threadedplayer.h"
 
 #include <QFile>
 #include <QMutex>

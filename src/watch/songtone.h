@@ -2,7 +2,7 @@
 #pragma once
 
 #include "platform/host/hostfilesystem.h"
-#include "platform/threadedplayer.h"
+#include "platform/host/threadedplayer.h"
 #include "watch/toneplayer.h"
 
 #include <QTemporaryDir>

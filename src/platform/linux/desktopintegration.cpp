@@ -1,6 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/desktopintegration.h"
 
+#include "platform/host/machine.h"
+#include "platform/linux/gstreamer.h"
+
 DesktopIntegration::DesktopIntegration(const AlarmSetting &alarm, const TransportStatus &transport,
                                        TransportCommands &commands, const BusAddresses &buses,
                                        DriveTable drives, std::unique_ptr<TonePlayer> tone,
@@ -17,4 +20,16 @@ DesktopIntegration::DesktopIntegration(const AlarmSetting &alarm, const Transpor
     connect(&m_inhibitor, &LogindKeepAwake::settled, &m_sleep, &SleepWatch::othersSettled);
     connect(&m_sleep, &SleepWatch::suspending, &m_watch, &AlarmWatch::beforeSleep);
     connect(&m_sleep, &SleepWatch::resumed, &m_watch, &AlarmWatch::afterSleep);
+}
+
+void Machine::prepareApplication() { }
+
+std::unique_ptr<QObject> Machine::startDesktop(const AlarmSetting &alarm,
+                                               const TransportStatus &transport,
+                                               TransportCommands &commands)
+{
+    // GStreamer starts now, so that an alarm's first song never waits for it.
+    gstreamer::startAhead();
+    return std::make_unique<DesktopIntegration>(
+        alarm, transport, commands, BusAddresses::fromEnvironment(), m_drives, makeTone());
 }

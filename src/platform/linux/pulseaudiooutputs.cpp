@@ -5,7 +5,7 @@
 // that an alarm's change is sent at once from what it knows, without asking first. No server is
 // ever started; a lost or missing one is looked for again every few seconds.
 #include "platform/audiooutputs.h"
-#include "platform/hostsoundoutput.h"
+#include "platform/host/hostsoundoutput.h"
 
 #include <QTimer>
 

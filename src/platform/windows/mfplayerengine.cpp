@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/windows/mfplayerengine.h"
+#include "platform/host/hostmediaplayer.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
@@ -249,4 +250,9 @@ void MfPlayerEngine::endSong(Status status)
 {
     m_song.reset();
     m_status = status;
+}
+
+HostMediaPlayer::HostMediaPlayer(DriveTable drives)
+    : ThreadedPlayer(std::move(drives), [] { return std::make_unique<MfPlayerEngine>(); })
+{
 }

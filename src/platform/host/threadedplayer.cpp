@@ -1,5 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/threadedplayer.h"
+#include "platform/host/threadedplayer.h"
 
 #include "platform/audiooutputs.h"
 

@@ -1,5 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "platform/gstengine.h"
+#include "platform/linux/gstplayerengine.h"
+#include "platform/host/hostmediaplayer.h"
 
 #include "platform/linux/gstreamer.h"
 
@@ -36,7 +37,7 @@ GstBusSyncReply tellNews(GstBus *, GstMessage *message, gpointer news)
 
 } // namespace
 
-GstEngine::GstEngine()
+GstPlayerEngine::GstPlayerEngine()
 {
     if (!gstreamer::start())
         return;
@@ -68,7 +69,7 @@ GstEngine::GstEngine()
     m_bus = gst_element_get_bus(m_playbin);
 }
 
-GstEngine::~GstEngine()
+GstPlayerEngine::~GstPlayerEngine()
 {
     if (!m_playbin)
         return;
@@ -79,14 +80,14 @@ GstEngine::~GstEngine()
     gst_object_unref(m_playbin);
 }
 
-void GstEngine::setNewsHandler(std::function<void()> news)
+void GstPlayerEngine::setNewsHandler(std::function<void()> news)
 {
     m_news = std::move(news);
     if (m_bus)
         gst_bus_set_sync_handler(m_bus, m_news ? tellNews : nullptr, &m_news, nullptr);
 }
 
-void GstEngine::stopPipeline(bool wholly)
+void GstPlayerEngine::stopPipeline(bool wholly)
 {
     // READY and NULL stop the streaming threads before they return.
     gst_element_set_state(m_playbin, wholly ? GST_STATE_NULL : GST_STATE_READY);
@@ -94,7 +95,7 @@ void GstEngine::stopPipeline(bool wholly)
     gst_bus_set_flushing(m_bus, FALSE);
 }
 
-void GstEngine::load(const QString &hostPath)
+void GstPlayerEngine::load(const QString &hostPath)
 {
     if (!m_playbin) {
         m_status = Status::Failed;
@@ -111,7 +112,7 @@ void GstEngine::load(const QString &hostPath)
         finish(Status::Failed);
 }
 
-void GstEngine::unload()
+void GstPlayerEngine::unload()
 {
     if (m_playbin)
         stopPipeline();
@@ -119,7 +120,7 @@ void GstEngine::unload()
     m_positionMs = 0;
 }
 
-void GstEngine::setPaused(bool paused)
+void GstPlayerEngine::setPaused(bool paused)
 {
     m_paused = paused;
     if (m_status != Status::Opening && m_status != Status::Playing && m_status != Status::Paused)
@@ -129,13 +130,13 @@ void GstEngine::setPaused(bool paused)
     gst_element_set_state(m_playbin, paused ? GST_STATE_PAUSED : GST_STATE_PLAYING);
 }
 
-void GstEngine::setLevel(float level)
+void GstPlayerEngine::setLevel(float level)
 {
     if (m_playbin)
         g_object_set(m_volume, "volume", gdouble(level), nullptr);
 }
 
-float GstEngine::appliedLevel() const
+float GstPlayerEngine::appliedLevel() const
 {
     if (!m_playbin)
         return -1.0f;
@@ -144,7 +145,7 @@ float GstEngine::appliedLevel() const
     return float(level);
 }
 
-void GstEngine::update()
+void GstPlayerEngine::update()
 {
     if (!m_playbin)
         return;
@@ -158,7 +159,7 @@ void GstEngine::update()
         m_positionMs = at / GST_MSECOND;
 }
 
-void GstEngine::take(GstMessage *message)
+void GstPlayerEngine::take(GstMessage *message)
 {
     switch (GST_MESSAGE_TYPE(message)) {
     case GST_MESSAGE_EOS:
@@ -190,9 +191,14 @@ void GstEngine::take(GstMessage *message)
     }
 }
 
-void GstEngine::finish(Status status)
+void GstPlayerEngine::finish(Status status)
 {
     m_status = status;
     // A pipeline that failed is taken down wholly: at READY, the next song failed as well.
     stopPipeline(status == Status::Failed);
+}
+
+HostMediaPlayer::HostMediaPlayer(DriveTable drives)
+    : ThreadedPlayer(std::move(drives), [] { return std::make_unique<GstPlayerEngine>(); })
+{
 }

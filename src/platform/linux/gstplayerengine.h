@@ -17,13 +17,13 @@ typedef struct _GstMessage GstMessage;
 // sound server plays the song at the level given whichever server it is. The output is
 // the sound server's default, no device named, so the server moves the song when the default
 // changes (a headset plugged in or taken away).
-class GstEngine final : public PlayerEngine
+class GstPlayerEngine final : public PlayerEngine
 {
 public:
-    GstEngine();
-    ~GstEngine() override;
-    GstEngine(const GstEngine &) = delete;
-    GstEngine &operator=(const GstEngine &) = delete;
+    GstPlayerEngine();
+    ~GstPlayerEngine() override;
+    GstPlayerEngine(const GstPlayerEngine &) = delete;
+    GstPlayerEngine &operator=(const GstPlayerEngine &) = delete;
 
     void load(const QString &hostPath) override;
     void unload() override;
