@@ -7,10 +7,7 @@
 
 #include "benchtools.h"
 #include "main/events.h"
-#include "platform/host/hostfilesystem.h"
-#include "platform/host/hostmediaplayer.h"
-#include "platform/host/hostsoundoutput.h"
-#include "platform/host/systemclock.h"
+#include "platform/host/machine.h"
 
 #include <QApplication>
 #include <QElapsedTimer>
@@ -23,12 +20,9 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("Wakewell"));
 
-    const SystemClock clock;
-    HostSoundOutput soundOutput;
     const DriveTable drives = DriveTable::machine();
-    const std::unique_ptr<frmPlayer> loaded = events::loadWindow(
-        {[&] { return std::make_unique<HostMediaPlayer>(drives); },
-         [&] { return std::make_unique<HostFileSystem>(drives); }, &clock, &soundOutput});
+    Machine machine;
+    const std::unique_ptr<frmPlayer> loaded = events::loadWindow(machine.windowPlatform());
     frmPlayer &window = *loaded;
     window.show();
 

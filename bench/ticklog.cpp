@@ -6,10 +6,7 @@
 //   QT_QPA_PLATFORM=offscreen build/bench/ticklog [seconds, default 120]
 
 #include "main/events.h"
-#include "platform/host/hostfilesystem.h"
-#include "platform/host/hostmediaplayer.h"
-#include "platform/host/hostsoundoutput.h"
-#include "platform/host/systemclock.h"
+#include "platform/host/machine.h"
 
 #include <QApplication>
 #include <QDateTime>
@@ -55,12 +52,8 @@ int main(int argc, char *argv[])
     QApplication app(argc, argv);
     const int seconds = argc > 1 ? QString::fromLocal8Bit(argv[1]).toInt() : 120;
 
-    const SystemClock clock;
-    HostSoundOutput soundOutput;
-    const DriveTable drives = DriveTable::machine();
-    const std::unique_ptr<frmPlayer> loaded = events::loadWindow(
-        {[&] { return std::make_unique<HostMediaPlayer>(drives); },
-         [&] { return std::make_unique<HostFileSystem>(drives); }, &clock, &soundOutput});
+    Machine machine;
+    const std::unique_ptr<frmPlayer> loaded = events::loadWindow(machine.windowPlatform());
     frmPlayer &window = *loaded;
     window.show();
 

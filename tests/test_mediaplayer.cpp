@@ -300,6 +300,7 @@ void TestMediaPlayer::followsTheDefaultOutput()
     QCOMPARE(player->PlayState(), MediaPlayer::Playing);
 }
 
+#ifndef Q_OS_WIN
 namespace {
 // The process of the test's own sound server that speaks PulseAudio's protocol: the one of
 // that name that shares the test's runtime folder; 0 when there is none.
@@ -317,6 +318,7 @@ qint64 soundServer()
     return 0;
 }
 } // namespace
+#endif
 
 // A sound server that stops answering while a song plays (stopped by SIGSTOP here) holds
 // GStreamer's calls until it answers again, the stop of a song without end: Stop and Open

@@ -4,6 +4,7 @@
 #include "alarm/ticktiming.h"
 #include "alarm/timetext.h"
 #include "main/frmplayer.h"
+#include "playback/playback.h"
 
 void alarms::armTimer2(frmPlayer &f)
 {
@@ -42,4 +43,16 @@ void alarms::Timer2Timeout(frmPlayer &f)
 void alarms::countdownFieldChanged(frmPlayer &f)
 {
     f.blnAlarmEdited = true;
+}
+
+bool alarms::soundAlarm(frmPlayer &f)
+{
+    // A muted or quiet output would make a silent alarm that looks like a ringing one; with
+    // nothing to play, the output is left alone.
+    if (f.mpPlayer().PlayState() == MediaPlayer::Paused || f.colPlaylist().Count() > 0)
+        f.soundOutput().makeAudible();
+    if (!playback::StartAlarmPlayback(f))
+        return false;
+    f.alarmSetting().notePlaylistStarted();
+    return true;
 }

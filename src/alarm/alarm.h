@@ -46,12 +46,8 @@ std::optional<QDateTime> alarmDeadline(const frmPlayer &f);
 // Tells the window's AlarmSetting what alarm is set now.
 void publishSetting(frmPlayer &f);
 
-// Starts the playlist from its first song, or resumes a paused song. False when nothing
-// was started because the playlist is empty.
-bool StartAlarmPlayback(frmPlayer &f);
 // An alarm falls due: the sound output is made audible when there is a song to start, then
-// StartAlarmPlayback, and when it started the playlist the window's AlarmSetting is told so.
+// playback::StartAlarmPlayback, and when it started the playlist the window's AlarmSetting is
+// told so.
 bool soundAlarm(frmPlayer &f);
-// Shows playlist entry intSong in txtSong and in the title.
-void ShowCurrentSong(frmPlayer &f);
 } // namespace alarms

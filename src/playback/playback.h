@@ -27,4 +27,10 @@ void publishStatus(frmPlayer &f);
 // An alarm that plays into nothing looks like success and wakes nobody: with no audio output
 // at all, says so.
 void checkAudioOutput(frmPlayer &f);
+
+// Starts the playlist from its first song, or resumes a paused song: for an alarm, and for
+// Play. False when nothing was started because the playlist is empty.
+bool StartAlarmPlayback(frmPlayer &f);
+// Shows playlist entry intSong in txtSong and in the title.
+void ShowCurrentSong(frmPlayer &f);
 } // namespace playback

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-#include "alarm/alarm.h"
+#include "playback/playback.h"
 
 #include "main/accessibility.h"
 #include "main/frmplayer.h"
 
-bool alarms::StartAlarmPlayback(frmPlayer &f)
+bool playback::StartAlarmPlayback(frmPlayer &f)
 {
     f.intSong = 1;
     if (f.mpPlayer().PlayState() == MediaPlayer::Paused) {
@@ -21,19 +21,7 @@ bool alarms::StartAlarmPlayback(frmPlayer &f)
     return true;
 }
 
-bool alarms::soundAlarm(frmPlayer &f)
-{
-    // A muted or quiet output would make a silent alarm that looks like a ringing one; with
-    // nothing to play, the output is left alone.
-    if (f.mpPlayer().PlayState() == MediaPlayer::Paused || f.colPlaylist().Count() > 0)
-        f.soundOutput().makeAudible();
-    if (!StartAlarmPlayback(f))
-        return false;
-    f.alarmSetting().notePlaylistStarted();
-    return true;
-}
-
-void alarms::ShowCurrentSong(frmPlayer &f)
+void playback::ShowCurrentSong(frmPlayer &f)
 {
     // A paused song resumed after its playlist was emptied has no entry to show: what the
     // window shows then stays as it was.

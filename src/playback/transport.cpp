@@ -1,7 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "playback/playback.h"
 
-#include "alarm/alarm.h"
 #include "main/frmplayer.h"
 #include "platform/int16.h"
 
@@ -30,14 +29,14 @@ void openCurrentSong(frmPlayer &f)
     f.intSong = toInt16(qBound(1, int(f.intSong), f.colPlaylist().Count()));
     f.mpPlayer().Open(f.colPlaylist().Item(f.intSong));
     f.setTimer1Enabled(true);
-    alarms::ShowCurrentSong(f);
+    playback::ShowCurrentSong(f);
 }
 
 } // namespace
 
 void playback::cmdPlayClicked(frmPlayer &f)
 {
-    alarms::StartAlarmPlayback(f);
+    StartAlarmPlayback(f);
 }
 
 void playback::cmdPauseClicked(frmPlayer &f)
@@ -118,7 +117,7 @@ void playback::Timer1Timeout(frmPlayer &f)
         return;
     }
     f.mpPlayer().Open(f.colPlaylist().Item(f.intSong));
-    alarms::ShowCurrentSong(f);
+    ShowCurrentSong(f);
 }
 
 playback::Transport playback::transportState(frmPlayer &f)
