@@ -354,6 +354,7 @@ private slots:
         tickAt(QTime(6, 3, 0, 100));
         QCOMPARE(m_record.opened.size(), 1);
         QVERIFY(m_power.whileDue.held);
+        QCOMPARE(m_power.whileDue.letGo, 0);
         QTest::mouseClick(m_window->Command1, Qt::LeftButton);
         QVERIFY(!m_power.whileDue.held);
         // A Play by hand is no alarm.

@@ -34,8 +34,15 @@ public:
 class FakeKeepAwake final : public KeepAwake
 {
 public:
-    void setHeld(bool h) override { held = h; }
+    void setHeld(bool h) override
+    {
+        letGo += held && !h;
+        held = h;
+    }
     bool held = false;
+    // How often it went from held to let go: a lock let go even for a moment may be the
+    // moment the computer sleeps.
+    int letGo = 0;
 };
 
 // Fakes of every way the alarm watch keeps the computer awake and wakes it.

@@ -44,6 +44,6 @@ private:
     std::unique_ptr<TonePlayer> makeTone() const;
 
     const DriveTable m_drives = DriveTable::machine();
-    const SystemClock m_clock;
+    const SystemClock m_clock {};
     HostSoundOutput m_soundOutput;
 };
