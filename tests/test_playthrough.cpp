@@ -16,6 +16,7 @@
 #include <QTemporaryDir>
 #include <QUrl>
 
+#include <algorithm>
 #include <cmath>
 #include <optional>
 
@@ -326,11 +327,6 @@ private slots:
             names << QStringLiteral("%1hz.mp3").arg(hz);
             makeSong(names.last(), QStringLiteral("%1hz-10s.mp3").arg(hz));
         }
-        openWindow();
-        addToPlaylist("C:\\Music", names);
-        QTest::mouseClick(m_window->Option2, Qt::LeftButton);
-        QTest::keyClick(m_window->Text5, Qt::Key_A, Qt::ControlModifier);
-        QTest::keyClicks(m_window->Text5, "1");
         audio::Recording heard;
         QVERIFY2(heard.isOpen(), "nothing records the sound server (PULSE_RECORD_TO)");
         // The seconds heard at each song's pitch since the given sample.
@@ -342,30 +338,47 @@ private slots:
                         seconds[i] += sound.seconds;
             return seconds;
         };
-        const qsizetype before = heard.samples().size();
-        QTRY_VERIFY_WITH_TIMEOUT(m_window->Timer1->isActive(), 5000);
-        QTRY_VERIFY_WITH_TIMEOUT(!m_window->Timer1->isActive(), 60000);
-        // The recording follows the sink a little later.
-        QTest::qWait(1000);
-        const QList<double> ours = secondsHeard(before);
-        QCOMPARE(m_window->messageBox(), nullptr);
+        const auto whole = [](const QList<double> &seconds) {
+            return std::ranges::all_of(seconds, [](double s) { return s >= 9.7; });
+        };
+        // Measured again when the sink did not let even the yardstick through whole: the
+        // private server, on a loaded machine, has at times passed nothing for a minute.
+        QList<double> ours;
+        for (int attempt = 1; attempt <= 3; ++attempt) {
+            openWindow();
+            addToPlaylist("C:\\Music", names);
+            QTest::mouseClick(m_window->Option2, Qt::LeftButton);
+            QTest::keyClick(m_window->Text5, Qt::Key_A, Qt::ControlModifier);
+            QTest::keyClicks(m_window->Text5, "1");
+            const QString sink = sinkState();
+            const qsizetype before = heard.samples().size();
+            QTRY_VERIFY_WITH_TIMEOUT(m_window->Timer1->isActive(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(!m_window->Timer1->isActive(), 60000);
+            // The recording follows the sink a little later.
+            QTest::qWait(1000);
+            ours = secondsHeard(before);
+            QCOMPARE(m_window->messageBox(), nullptr);
+            // An alarm leaves a sink that is loud enough as it was.
+            QCOMPARE(sinkState(), sink);
 
-        const qsizetype yardstick = heard.samples().size();
-        for (const QString &name : names) {
-            QProcess playbin;
-            playbin.start(
-                "gst-launch-1.0",
-                {"-q", "playbin", "uri=" + QUrl::fromLocalFile(hostPath(name)).toString()});
-            QVERIFY2(playbin.waitForFinished(30000) && playbin.exitCode() == 0,
-                     "gst-launch-1.0 playbin did not play the song (gstreamer1.0-tools)");
+            const qsizetype yardstick = heard.samples().size();
+            for (const QString &name : names) {
+                QProcess playbin;
+                playbin.start(
+                    "gst-launch-1.0",
+                    {"-q", "playbin", "uri=" + QUrl::fromLocalFile(hostPath(name)).toString()});
+                QVERIFY2(playbin.waitForFinished(30000) && playbin.exitCode() == 0,
+                         "gst-launch-1.0 playbin did not play the song (gstreamer1.0-tools)");
+            }
+            QTest::qWait(1000);
+            const QList<double> alone = secondsHeard(yardstick);
+            qInfo("seconds heard of 440, 660 and 880 Hz: Wakewell %.2f %.2f %.2f, playbin alone "
+                  "%.2f %.2f %.2f, the sink %s",
+                  ours[0], ours[1], ours[2], alone[0], alone[1], alone[2], qPrintable(sink));
+            if (whole(alone))
+                break;
         }
-        QTest::qWait(1000);
-        const QList<double> alone = secondsHeard(yardstick);
-        qInfo("seconds heard of 440, 660 and 880 Hz: Wakewell %.2f %.2f %.2f, playbin alone "
-              "%.2f %.2f %.2f",
-              ours[0], ours[1], ours[2], alone[0], alone[1], alone[2]);
-        for (const double seconds : ours)
-            QVERIFY(seconds >= 9.7);
+        QVERIFY(whole(ours));
     }
 
     // The machine stands still (as a sleeping laptop, or a stalled one) from a few seconds
