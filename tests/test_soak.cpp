@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "fakes/windowtest.h"
 #include "platform/filesystem.h"
-#include "playback/playback.h"
+#include "playback/transportstatus.h"
 
 #include <QLabel>
 #include <QRandomGenerator>
@@ -224,7 +224,7 @@ void TestSoak::checkInvariants(const QString &event, const QStringList &newOpens
     if (buttons != buttonsBefore && !(buttons ? unlockers : lockers).contains(event))
         fail(QStringLiteral("the playlist buttons changed"));
 
-    const playback::Transport transport = playback::transportState(*m_window);
+    const playback::Transport transport = m_window->transportStatus().state();
     if (unlockers.contains(event)) {
         if (transport != playback::Transport::Idle || !child<QLineEdit>("txtSong")->text().isEmpty()
             || !buttons)

@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "playback/transportstatus.h"
-
 class frmPlayer;
 
 // The transport controls, continuous play and the volume.
@@ -20,7 +18,6 @@ void Timer1Timeout(frmPlayer &f);
 // The volume handler: sets the player's volume from the slider and intVolume.
 void slVolumeChanged(frmPlayer &f);
 
-Transport transportState(frmPlayer &f);
 // Tells the window's TransportStatus where the transport stands now.
 void publishStatus(frmPlayer &f);
 

@@ -32,6 +32,16 @@ void openCurrentSong(frmPlayer &f)
     playback::ShowCurrentSong(f);
 }
 
+// Where the transport stands, from the player, Timer1 and intSong.
+playback::Transport transportState(frmPlayer &f)
+{
+    if (f.mpPlayer().PlayState() == MediaPlayer::Paused)
+        return playback::Transport::Paused;
+    if (f.Timer1->isActive())
+        return playback::Transport::Playing;
+    return f.intSong == 0 ? playback::Transport::Idle : playback::Transport::Ended;
+}
+
 } // namespace
 
 void playback::cmdPlayClicked(frmPlayer &f)
@@ -118,15 +128,6 @@ void playback::Timer1Timeout(frmPlayer &f)
     }
     f.mpPlayer().Open(f.colPlaylist().Item(f.intSong));
     ShowCurrentSong(f);
-}
-
-playback::Transport playback::transportState(frmPlayer &f)
-{
-    if (f.mpPlayer().PlayState() == MediaPlayer::Paused)
-        return Transport::Paused;
-    if (f.Timer1->isActive())
-        return Transport::Playing;
-    return f.intSong == 0 ? Transport::Idle : Transport::Ended;
 }
 
 void playback::publishStatus(frmPlayer &f)
