@@ -135,4 +135,9 @@ fi
 
 status=0
 "$@" || status=$?
+if [ "$status" -ne 0 ]; then
+    # What the server said, should it be the reason the command failed.
+    echo "$0: the command failed ($status); the sound server's messages:" >&2
+    tail -n 20 "$runtime"/*.log >&2 2>/dev/null || true
+fi
 exit "$status"
