@@ -48,7 +48,7 @@ if [ "${1:-}" != --inside ]; then
 fi
 
 root=$2 checkout=$3
-. "$checkout/scripts/mirror.sh"
+. "$checkout/scripts/newdebian.sh"
 
 # Whatever this check started in the chroot and left running (a failed test's X server, say).
 stop_leftovers() {
@@ -72,28 +72,9 @@ installed() {
         | awk '$1 == "installed" { print $2 }' | sort
 }
 
-figures=()
-phase() {
-    local name=$1 start=$SECONDS
-    shift
-    echo "== $name"
-    "$@"
-    figures+=("$(printf '%6d s  %s' $((SECONDS - start)) "$name")")
-}
-
 make_chroot() {
-    chmod 755 "$root"
-    debootstrap --variant=minbase bookworm "$root" "$mirror"
-    # As on an installed system: the point release's updates and the security updates.
-    echo "deb $mirror bookworm-updates main" >>"$root/etc/apt/sources.list"
-    [ -z "$security" ] || echo "deb $security bookworm-security main" >>"$root/etc/apt/sources.list"
-    # Packages do not start services in a chroot.
-    printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
-    chmod +x "$root/usr/sbin/policy-rc.d"
-    mount -t proc proc "$root/proc"
+    new_debian "$root"
     mount --rbind /sys "$root/sys"
-    mount --rbind /dev "$root/dev"
-    mount -t tmpfs tmpfs "$root/tmp"
     git clone --quiet --no-hardlinks "$checkout" "$root/root/wakewell"
     echo "commit: $(git -C "$root/root/wakewell" log --oneline -1)"
 }
@@ -189,12 +170,12 @@ start_installed() {
 }
 
 start=$SECONDS
-phase "debootstrap --variant=minbase bookworm" make_chroot
-phase "scripts/run.sh (run set, build, start)" run_command
-phase "scripts/test.sh (test set, build, all tests)" in_root scripts/test.sh
-phase "the Debian package built and installed" install_package
-phase "the installed wake helper started by the system bus" waker_activation
-phase "the installed wakewell from its desktop entry" start_installed
+step "debootstrap --variant=minbase bookworm" make_chroot
+step "scripts/run.sh (run set, build, start)" run_command
+step "scripts/test.sh (test set, build, all tests)" in_root scripts/test.sh
+step "the Debian package built and installed" install_package
+step "the installed wake helper started by the system bus" waker_activation
+step "the installed wakewell from its desktop entry" start_installed
 echo
 echo "== passed, on a fresh Debian 12 in $root"
 printf '%s\n' "${figures[@]}"

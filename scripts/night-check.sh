@@ -25,7 +25,6 @@
 # that folder instead of a temporary one. Needs root and the night set of scripts/setup.sh.
 set -euo pipefail
 cd "$(dirname "$0")/.."
-checkout=$PWD
 
 nights=${NIGHTS:-} build=build-test smp=2
 while [ "$#" -gt 0 ]; do
@@ -48,14 +47,7 @@ else
     trap 'rm -rf --one-file-system "$work"' EXIT
 fi
 
-figures=()
-step() {
-    local name=$1 start=$SECONDS
-    shift
-    echo "== $name"
-    "$@"
-    figures+=("$(printf '%6d s  %s' $((SECONDS - start)) "$name")")
-}
+. scripts/newdebian.sh
 
 package() {
     if [ ! -f "$build/CPackConfig.cmake" ]; then
@@ -75,7 +67,7 @@ depends() {
 
 base_root() {
     local key
-    key=$( (cat tests/night/build-base.sh; depends) | sha256sum | cut -c1-16)
+    key=$( (cat tests/night/build-base.sh scripts/newdebian.sh; depends) | sha256sum | cut -c1-16)
     base=$cache/base-$key
     if [ -f "$base/complete" ]; then
         echo "cached: $base"

@@ -11,18 +11,9 @@ set -euo pipefail
 root=$1
 shift
 here=$(dirname "$(realpath "$0")")
-. "$here/../../scripts/mirror.sh"
+. "$here/../../scripts/newdebian.sh"
 
-chmod 755 "$root"
-debootstrap --variant=minbase bookworm "$root" "$mirror"
-echo "deb $mirror bookworm-updates main" >>"$root/etc/apt/sources.list"
-[ -z "$security" ] || echo "deb $security bookworm-security main" >>"$root/etc/apt/sources.list"
-# Packages start no services while the image is made.
-printf '#!/bin/sh\nexit 101\n' >"$root/usr/sbin/policy-rc.d"
-chmod +x "$root/usr/sbin/policy-rc.d"
-mount -t proc proc "$root/proc"
-mount --rbind /dev "$root/dev"
-mount -t tmpfs tmpfs "$root/tmp"
+new_debian "$root"
 in_root() { chroot "$root" /usr/bin/env -i PATH=/usr/sbin:/usr/bin:/sbin:/bin DEBIAN_FRONTEND=noninteractive "$@"; }
 in_root apt-get update
 in_root apt-get install -y --no-install-recommends \
