@@ -5,6 +5,7 @@
 #include "platform/linux/gstreamer.h"
 
 #include <QFile>
+#include <QSocketNotifier>
 
 #include <gst/gst.h>
 
@@ -14,26 +15,6 @@ namespace {
 
 // playbin's flags (GstPlayFlags, which its plugin does not export): the audio only.
 constexpr guint playAudio = 0x2;
-
-// The messages that change what the engine reports; only these wake the player's thread.
-bool isNews(GstMessage *message)
-{
-    switch (GST_MESSAGE_TYPE(message)) {
-    case GST_MESSAGE_EOS:
-    case GST_MESSAGE_ERROR:
-    case GST_MESSAGE_STATE_CHANGED:
-        return true;
-    default:
-        return false;
-    }
-}
-
-GstBusSyncReply tellNews(GstBus *, GstMessage *message, gpointer news)
-{
-    if (isNews(message))
-        (*static_cast<std::function<void()> *>(news))();
-    return GST_BUS_PASS;
-}
 
 } // namespace
 
@@ -73,8 +54,8 @@ GstPlayerEngine::~GstPlayerEngine()
 {
     if (!m_playbin)
         return;
+    m_newsNotifier.reset();
     gst_element_set_state(m_playbin, GST_STATE_NULL);
-    gst_bus_set_sync_handler(m_bus, nullptr, nullptr, nullptr);
     gst_object_unref(m_bus);
     gst_object_unref(m_volume);
     gst_object_unref(m_playbin);
@@ -82,9 +63,16 @@ GstPlayerEngine::~GstPlayerEngine()
 
 void GstPlayerEngine::setNewsHandler(std::function<void()> news)
 {
-    m_news = std::move(news);
-    if (m_bus)
-        gst_bus_set_sync_handler(m_bus, m_news ? tellNews : nullptr, &m_news, nullptr);
+    m_newsNotifier.reset();
+    if (!m_bus || !news)
+        return;
+    // The bus's descriptor is readable once a message is on it: a handler called as each
+    // message is posted runs before the message is queued, so the update it asks for could
+    // come first and miss it until the next look, a tenth of a second later.
+    GPollFD fd;
+    gst_bus_get_pollfd(m_bus, &fd);
+    m_newsNotifier = std::make_unique<QSocketNotifier>(fd.fd, QSocketNotifier::Read);
+    QObject::connect(m_newsNotifier.get(), &QSocketNotifier::activated, std::move(news));
 }
 
 void GstPlayerEngine::stopPipeline(bool wholly)

@@ -4,6 +4,9 @@
 #include "platform/playerengine.h"
 
 #include <functional>
+#include <memory>
+
+class QSocketNotifier;
 
 typedef struct _GstElement GstElement;
 typedef struct _GstBus GstBus;
@@ -47,7 +50,8 @@ private:
     // Applies the level, as playbin's audio filter; set whenever m_playbin is.
     GstElement *m_volume = nullptr;
     GstBus *m_bus = nullptr;
-    std::function<void()> m_news;
+    // Tells the news as the bus receives it; lives in the engine's thread.
+    std::unique_ptr<QSocketNotifier> m_newsNotifier;
     Status m_status = Status::Empty;
     bool m_paused = false;
     qint64 m_positionMs = 0;
