@@ -526,7 +526,7 @@ class Check:
 
     def night_someone_else(self, night):
         arm = ("busctl --system call io.github.wakewell.Waker /io/github/wakewell/Waker "
-               "io.github.wakewell.Waker Arm t $(( ($(date +%s) + 300) * 1000000 ))")
+               "io.github.wakewell.Waker SetWake t $(( ($(date +%s) + 300) * 1000000 ))")
         refused = self.agent.sh(f"runuser -l stranger -c '{arm}' 2>&1")
         night.notes.append("stranger's Arm: " + refused["out"].strip())
         if refused["rc"] == 0:
