@@ -3,6 +3,7 @@
 #include "fakes/faketone.h"
 #include "fakes/privatebus.h"
 #include "platform/linux/desktopintegration.h"
+#include "watch/alarmwatch.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
@@ -266,6 +267,7 @@ class TestInhibitor : public QObject, public DesktopTest
     std::unique_ptr<FakeWaker> m_waker;
     std::unique_ptr<FakeNotifications> m_notifications;
     std::unique_ptr<DesktopIntegration> m_desktop;
+    std::unique_ptr<AlarmWatch> m_watch;
     ToneRecord m_tone;
 
     // The fakes answer under the services' real names.
@@ -292,13 +294,16 @@ class TestInhibitor : public QObject, public DesktopTest
         return QStringLiteral("Arm %1").arg(at.toMSecsSinceEpoch() * 1000);
     }
 
-    // The window, then Wakewell's desktop side on the buses the environment names.
+    // The window, then Wakewell's desktop side on the buses the environment names, watched
+    // over as the program does.
     void openWindow()
     {
         startHeldWithThreeSongs();
         m_desktop = std::make_unique<DesktopIntegration>(
-            m_window->alarmSetting(), m_window->transportStatus(), *m_window,
-            BusAddresses::fromEnvironment(), DriveTable(), std::make_unique<FakeTone>(m_tone));
+            m_window->transportStatus(), *m_window, BusAddresses::fromEnvironment(), DriveTable());
+        m_watch = std::make_unique<AlarmWatch>(m_window->alarmSetting(),
+                                               m_window->transportStatus(), *m_window, *m_desktop,
+                                               std::make_unique<FakeTone>(m_tone));
     }
 
 private slots:
@@ -313,6 +318,7 @@ private slots:
 
     void cleanup()
     {
+        m_watch.reset();
         m_desktop.reset();
         stop();
         unserve(m_portal);
@@ -573,6 +579,7 @@ private slots:
         QCOMPARE(text.count(QStringLiteral("Wakewell: the computer cannot be woken")), 2);
         QVERIFY2(text.contains(why), qPrintable(text));
         QVERIFY(!errorBoxShown());
+        QCOMPARE(m_portal->held(), 1);
     }
 
     // While an alarm is set, a suspend waits for logind's delay lock: as it begins, a wake
@@ -613,7 +620,8 @@ private slots:
 
     // Calls that fail for a while are made again after a pause, unsaid; should the helper
     // holding the wake go away (a crash, a restart), the wake is asked again of the helper
-    // that comes next.
+    // that comes next. The portal keeps the computer from sleeping on its own only while
+    // the helper holds no wake.
     void wakeAskedAgain()
     {
         serve(m_portal, *m_sessionBus);
@@ -624,12 +632,17 @@ private slots:
         StderrCatch caught;
         openWindow();
         setTimeAlarm(QStringLiteral("6:30:00 AM"));
+        QTRY_COMPARE(m_portal->held(), 1);
         QTRY_COMPARE(m_waker->armed.size(), 1);
         QCOMPARE(m_waker->calls, QStringList(3, armCall(QTime(6, 29))));
+        QTRY_COMPARE(m_portal->held(), 0);
         unserve(m_waker);
+        QTRY_COMPARE(m_portal->held(), 1);
         serve(m_waker, *m_systemBus);
         QTRY_COMPARE(m_waker->armed.size(), 1);
         QCOMPARE(m_waker->calls, QStringList {armCall(QTime(6, 29))});
+        QTRY_COMPARE(m_portal->held(), 0);
+        QCOMPARE(m_portal->inhibits.size(), 2);
         const QString text = caught.text();
         QVERIFY2(text.contains("the wake helper has gone"), qPrintable(text));
         QCOMPARE(text.count("Wakewell: wake armed by the wake helper for "), 2);

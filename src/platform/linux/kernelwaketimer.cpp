@@ -84,6 +84,8 @@ void KernelWakeTimer::arm(const QDateTime &when, const QDateTime &alarm)
     m_retry.stop();
     if (m_way != Way::Helper)
         setOwnTimer();
+    if (m_way == Way::Helper)
+        confirmed(false);
     reconcile();
 }
 
@@ -94,6 +96,7 @@ void KernelWakeTimer::cancel()
     m_wanted.reset();
     m_retry.stop();
     m_own.reset();
+    confirmed(false);
     reconcile();
 }
 
@@ -222,6 +225,7 @@ void KernelWakeTimer::helperGone()
     if (m_armedId == 0)
         return;
     std::fprintf(stderr, "Wakewell: the wake helper has gone; the wake is asked again\n");
+    confirmed(false);
     m_armedId = 0;
     m_asked.reset();
     reconcile();
@@ -248,12 +252,14 @@ void KernelWakeTimer::expired(uint id)
 
 void KernelWakeTimer::armedSaid(const char *how)
 {
+    confirmed(true);
     std::fprintf(stderr, "Wakewell: wake armed%s for %s (alarm %s)\n", how,
                  timeText(m_wanted->when).constData(), timeText(m_wanted->alarm).constData());
 }
 
 void KernelWakeTimer::cannotWake(const QString &why)
 {
+    confirmed(false);
     const QString alarm = QString::number(m_wanted->alarm.toMSecsSinceEpoch());
     if (m_said.contains(alarm + why))
         return;
