@@ -66,8 +66,9 @@ public:
 };
 
 // systemd-logind: every Inhibit gets the write end of a pipe of its own; the lock is held
-// until every copy of that end is closed, which the read end sees. It tells of a suspend and
-// a resume as logind does, by PrepareForSleep.
+// until every copy of that end is closed, which the read end sees. The first `failures`
+// Inhibits are answered with the error `refusal`. It tells of a suspend and a resume as
+// logind does, by PrepareForSleep.
 class FakeLogind final : public QDBusVirtualObject
 {
 public:
@@ -76,11 +77,14 @@ public:
 
     QList<QStringList> inhibits;
     QList<int> readEnds;
+    QString refusal;
+    int failures = 0;
 
     ~FakeLogind() override
     {
         for (int fd : readEnds)
-            ::close(fd);
+            if (fd >= 0)
+                ::close(fd);
     }
 
     // Every lock handed out whose descriptor is still open somewhere; of one kind and mode
@@ -89,6 +93,8 @@ public:
     {
         int open = 0;
         for (qsizetype i = 0; i < readEnds.size(); ++i) {
+            if (readEnds[i] < 0)
+                continue;
             pollfd p {readEnds[i], POLLIN, 0};
             const bool kind = (what.isEmpty() || inhibits[i].value(0) == what)
                 && (mode.isEmpty() || inhibits[i].value(3) == mode);
@@ -116,6 +122,12 @@ public:
         for (const QVariant &arg : message.arguments())
             args << arg.toString();
         inhibits << args;
+        if (failures > 0) {
+            --failures;
+            readEnds << -1;
+            connection.send(message.createErrorReply(refusal, QStringLiteral("refused")));
+            return true;
+        }
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
             qFatal("pipe");
@@ -443,6 +455,28 @@ private slots:
         QCOMPARE(m_logind->inhibits.size(), 2);
     }
 
+    // logind asks polkit before it grants a lock: while polkitd stands still, Inhibit is not
+    // answered, and the call fails. Each lock is asked again until logind holds it, which is
+    // said; that it is not held is said once.
+    void logindAskedAgainAfterNoAnswer()
+    {
+        serve(m_logind, *m_systemBus);
+        m_logind->refusal = QStringLiteral("org.freedesktop.DBus.Error.NoReply");
+        m_logind->failures = 4;
+        StderrCatch caught;
+        openWindow();
+        setCountdown(QStringLiteral("500"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_logind->held(), 2, 30000);
+        QTRY_VERIFY(m_desktop->inhibitor().isSettled() && m_desktop->sleepWatch().isSettled());
+        QCOMPARE(m_logind->held("sleep", "delay"), 1);
+        QCOMPARE(m_logind->inhibits.size(), 6);
+        const QString text = caught.text();
+        for (const char *lock : {"sleep block", "sleep delay"})
+            QCOMPARE(text.count(QStringLiteral("logind holds the %1 lock after all").arg(lock)), 1);
+        QCOMPARE(text.count("neither an inhibit portal nor systemd-logind answered"), 1);
+        QCOMPARE(text.count("systemd-logind did not answer"), 1);
+    }
+
     // Neither service, or no bus at all: one line on standard error for each lock, however
     // often an alarm is set, one for each alarm that gets no wake, and nothing else: no
     // message box, no warning, the window as it would be.
@@ -579,7 +613,7 @@ private slots:
         QCOMPARE(text.count(QStringLiteral("Wakewell: the computer cannot be woken")), 2);
         QVERIFY2(text.contains(why), qPrintable(text));
         QVERIFY(!errorBoxShown());
-        QCOMPARE(m_portal->held(), 1);
+        QTRY_COMPARE(m_portal->held(), 1);
     }
 
     // While an alarm is set, a suspend waits for logind's delay lock: as it begins, a wake
