@@ -291,6 +291,14 @@ class TestInhibitor : public QObject, public DesktopTest
                                                  QDBusConnection::SubPath));
         QVERIFY(connection.registerService(QString::fromLatin1(Fake::name)));
     }
+    // Served, its first calls answered as a service that stands still is: with no reply.
+    template<typename Fake>
+    void serveStalled(std::unique_ptr<Fake> &fake, PrivateBus &bus, int calls)
+    {
+        serve(fake, bus);
+        fake->refusal = QStringLiteral("org.freedesktop.DBus.Error.NoReply");
+        fake->failures = calls;
+    }
     template<typename Fake> void unserve(std::unique_ptr<Fake> &fake)
     {
         if (!fake)
@@ -460,9 +468,7 @@ private slots:
     // said; that it is not held is said once.
     void logindAskedAgainAfterNoAnswer()
     {
-        serve(m_logind, *m_systemBus);
-        m_logind->refusal = QStringLiteral("org.freedesktop.DBus.Error.NoReply");
-        m_logind->failures = 4;
+        serveStalled(m_logind, *m_systemBus, 4);
         StderrCatch caught;
         openWindow();
         setCountdown(QStringLiteral("500"));
@@ -660,9 +666,7 @@ private slots:
     {
         serve(m_portal, *m_sessionBus);
         serve(m_notifications, *m_sessionBus);
-        serve(m_waker, *m_systemBus);
-        m_waker->refusal = QStringLiteral("org.freedesktop.DBus.Error.NoReply");
-        m_waker->failures = 2;
+        serveStalled(m_waker, *m_systemBus, 2);
         StderrCatch caught;
         openWindow();
         setTimeAlarm(QStringLiteral("6:30:00 AM"));
