@@ -10,7 +10,7 @@ AlarmWatch::AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transpo
     : QObject(parent), m_alarm(alarm), m_desktop(desktop), m_power(desktop.power()),
       m_wake(alarm, m_power.wakeTimer), m_guard(alarm, transport, commands, std::move(tone))
 {
-    connect(&alarm, &AlarmSetting::setChanged, this, &AlarmWatch::holdWhileSet);
+    connect(&alarm, &AlarmSetting::setChanged, this, &AlarmWatch::setChanged);
     m_power.wakeTimer.onConfirmedChanged([this](bool) { holdWhileSet(); });
     connect(&alarm, &AlarmSetting::deadlineChanged, this, [this] {
         m_wake.deadlineChanged();
@@ -35,7 +35,7 @@ AlarmWatch::AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transpo
     // Tells the guard when the machine's audio outputs change.
     connect(&AudioOutputs::machine(), &AudioOutputs::changed, &m_guard,
             &SilenceGuard::audioOutputsChanged);
-    holdWhileSet();
+    setChanged();
     m_wake.deadlineChanged();
     holdWhileDue();
 }
@@ -45,11 +45,16 @@ AlarmWatch::~AlarmWatch()
     shutdown();
 }
 
+void AlarmWatch::setChanged()
+{
+    if (m_alarm.isSet())
+        m_desktop.prepareToPlay();
+    holdWhileSet();
+}
+
 void AlarmWatch::holdWhileSet()
 {
     const bool set = m_alarm.isSet();
-    if (set)
-        m_desktop.prepareToPlay();
     m_power.whileSet.setHeld(set);
     m_power.withoutWake.setHeld(set && !m_power.wakeTimer.isConfirmed());
 }

@@ -40,6 +40,7 @@ public:
     void afterSleep();
 
 private:
+    void setChanged();
     void holdWhileSet();
     void holdWhileDue();
     void shutdown();
