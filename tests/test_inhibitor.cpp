@@ -4,6 +4,7 @@
 #include "fakes/privatebus.h"
 #include "platform/linux/desktopintegration.h"
 #include "waker/wakerbus.h"
+#include "watch/alarmwatch.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
@@ -67,8 +68,9 @@ public:
 };
 
 // systemd-logind: every Inhibit gets the write end of a pipe of its own; the lock is held
-// until every copy of that end is closed, which the read end sees. It tells of a suspend and
-// a resume as logind does, by PrepareForSleep.
+// until every copy of that end is closed, which the read end sees. The first `failures`
+// Inhibits are answered with the error `refusal`. It tells of a suspend and a resume as
+// logind does, by PrepareForSleep.
 class FakeLogind final : public QDBusVirtualObject
 {
 public:
@@ -77,11 +79,14 @@ public:
 
     QList<QStringList> inhibits;
     QList<int> readEnds;
+    QString refusal;
+    int failures = 0;
 
     ~FakeLogind() override
     {
         for (int fd : readEnds)
-            ::close(fd);
+            if (fd >= 0)
+                ::close(fd);
     }
 
     // Every lock handed out whose descriptor is still open somewhere; of one kind and mode
@@ -90,6 +95,8 @@ public:
     {
         int open = 0;
         for (qsizetype i = 0; i < readEnds.size(); ++i) {
+            if (readEnds[i] < 0)
+                continue;
             pollfd p {readEnds[i], POLLIN, 0};
             const bool kind = (what.isEmpty() || inhibits[i].value(0) == what)
                 && (mode.isEmpty() || inhibits[i].value(3) == mode);
@@ -117,6 +124,12 @@ public:
         for (const QVariant &arg : message.arguments())
             args << arg.toString();
         inhibits << args;
+        if (failures > 0) {
+            --failures;
+            readEnds << -1;
+            connection.send(message.createErrorReply(refusal, QStringLiteral("refused")));
+            return true;
+        }
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
             qFatal("pipe");
@@ -261,6 +274,7 @@ class TestInhibitor : public QObject, public DesktopTest
     std::unique_ptr<FakeWaker> m_waker;
     std::unique_ptr<FakeNotifications> m_notifications;
     std::unique_ptr<DesktopIntegration> m_desktop;
+    std::unique_ptr<AlarmWatch> m_watch;
     ToneRecord m_tone;
 
     // The fakes answer under the services' real names.
@@ -271,6 +285,14 @@ class TestInhibitor : public QObject, public DesktopTest
         QVERIFY(connection.registerVirtualObject(QString::fromLatin1(Fake::path), fake.get(),
                                                  QDBusConnection::SubPath));
         QVERIFY(connection.registerService(QString::fromLatin1(Fake::name)));
+    }
+    // Served, its first calls answered as a service that stands still is: with no reply.
+    template<typename Fake>
+    void serveStalled(std::unique_ptr<Fake> &fake, PrivateBus &bus, int calls)
+    {
+        serve(fake, bus);
+        fake->refusal = QStringLiteral("org.freedesktop.DBus.Error.NoReply");
+        fake->failures = calls;
     }
     template<typename Fake> void unserve(std::unique_ptr<Fake> &fake)
     {
@@ -287,13 +309,16 @@ class TestInhibitor : public QObject, public DesktopTest
         return qulonglong(QDateTime(m_clock.wall.date(), wake).toMSecsSinceEpoch()) * 1000;
     }
 
-    // The window, then Wakewell's desktop side on the buses the environment names.
+    // The window, then Wakewell's desktop side on the buses the environment names, watched
+    // over as the program does.
     void openWindow()
     {
         startHeldWithThreeSongs();
         m_desktop = std::make_unique<DesktopIntegration>(
-            m_window->alarmSetting(), m_window->transportStatus(), *m_window,
-            BusAddresses::fromEnvironment(), DriveTable(), std::make_unique<FakeTone>(m_tone));
+            m_window->transportStatus(), *m_window, BusAddresses::fromEnvironment(), DriveTable());
+        m_watch = std::make_unique<AlarmWatch>(m_window->alarmSetting(),
+                                               m_window->transportStatus(), *m_window, *m_desktop,
+                                               std::make_unique<FakeTone>(m_tone));
     }
 
 private slots:
@@ -308,6 +333,7 @@ private slots:
 
     void cleanup()
     {
+        m_watch.reset();
         m_desktop.reset();
         stop();
         unserve(m_portal);
@@ -430,6 +456,26 @@ private slots:
         QTest::mouseClick(child<QRadioButton>("Option1"), Qt::LeftButton);
         QTRY_COMPARE(m_logind->held(), 0);
         QCOMPARE(m_logind->inhibits.size(), 2);
+    }
+
+    // logind asks polkit before it grants a lock: while polkitd stands still, Inhibit is not
+    // answered, and the call fails. Each lock is asked again until logind holds it, which is
+    // said; that it is not held is said once.
+    void logindAskedAgainAfterNoAnswer()
+    {
+        serveStalled(m_logind, *m_systemBus, 4);
+        StderrCatch caught;
+        openWindow();
+        setCountdown(QStringLiteral("500"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_logind->held(), 2, 30000);
+        QTRY_VERIFY(m_desktop->inhibitor().isSettled() && m_desktop->sleepWatch().isSettled());
+        QCOMPARE(m_logind->held("sleep", "delay"), 1);
+        QCOMPARE(m_logind->inhibits.size(), 6);
+        const QString text = caught.text();
+        for (const char *lock : {"sleep block", "sleep delay"})
+            QCOMPARE(text.count(QStringLiteral("logind holds the %1 lock after all").arg(lock)), 1);
+        QCOMPARE(text.count("neither an inhibit portal nor systemd-logind answered"), 1);
+        QCOMPARE(text.count("systemd-logind did not answer"), 1);
     }
 
     // Neither service, or no bus at all: one line on standard error for each lock, however
@@ -564,6 +610,7 @@ private slots:
         QCOMPARE(text.count(QStringLiteral("Wakewell: the computer cannot be woken")), 2);
         QVERIFY2(text.contains(why), qPrintable(text));
         QVERIFY(!errorBoxShown());
+        QTRY_COMPARE(m_portal->held(), 1);
     }
 
     // While an alarm is set, a suspend waits for logind's delay lock: as it begins, a wake
@@ -603,7 +650,8 @@ private slots:
 
     // Calls that fail for a while (no reply; polkit not answering the helper) are made again
     // after a pause, unsaid; should the helper holding the wake go away (a crash, a restart),
-    // the wake is asked again of the helper that comes next.
+    // the wake is asked again of the helper that comes next. The portal keeps the computer
+    // from sleeping on its own only while the helper holds no wake.
     void wakeAskedAgain_data()
     {
         QTest::addColumn<QString>("failure");
@@ -623,12 +671,17 @@ private slots:
         StderrCatch caught;
         openWindow();
         setTimeAlarm(QStringLiteral("6:30:00 AM"));
+        QTRY_COMPARE(m_portal->held(), 1);
         QTRY_COMPARE(m_waker->wake, deadline(QTime(6, 29)));
         QCOMPARE(m_waker->calls, QStringList(3, setCall(QTime(6, 29))));
+        QTRY_COMPARE(m_portal->held(), 0);
         unserve(m_waker);
+        QTRY_COMPARE(m_portal->held(), 1);
         serve(m_waker, *m_systemBus);
         QTRY_COMPARE(m_waker->wake, deadline(QTime(6, 29)));
         QCOMPARE(m_waker->calls, QStringList {setCall(QTime(6, 29))});
+        QTRY_COMPARE(m_portal->held(), 0);
+        QCOMPARE(m_portal->inhibits.size(), 2);
         const QString text = caught.text();
         QVERIFY2(text.contains("the wake helper has gone"), qPrintable(text));
         QCOMPARE(text.count("Wakewell: wake armed by the wake helper for "), 2);

@@ -94,6 +94,8 @@ void KernelWakeTimer::arm(const QDateTime &when, const QDateTime &alarm)
     m_resting = false;
     if (m_way != Way::Helper)
         setOwnTimer();
+    if (m_way == Way::Helper)
+        confirmed(false);
     reconcile();
 }
 
@@ -106,6 +108,7 @@ void KernelWakeTimer::cancel()
     m_retry.stop();
     m_resting = false;
     m_own.reset();
+    confirmed(false);
     reconcile();
 }
 
@@ -256,6 +259,7 @@ void KernelWakeTimer::helperGone()
     if (m_heldKnown && !m_held)
         return;
     std::fprintf(stderr, "Wakewell: the wake helper has gone; the wake is asked again\n");
+    confirmed(false);
     m_held.reset();
     m_heldKnown = true;
     reconcile();
@@ -278,18 +282,22 @@ void KernelWakeTimer::helperCame()
 void KernelWakeTimer::fired(qulonglong deadline)
 {
     m_fired = QDateTime::fromMSecsSinceEpoch(qint64(deadline / 1000), Qt::UTC);
-    if (m_held == m_fired)
-        m_held.reset();
+    if (m_held != m_fired)
+        return;
+    m_held.reset();
+    confirmed(false);
 }
 
 void KernelWakeTimer::armedSaid(const char *how)
 {
+    confirmed(true);
     std::fprintf(stderr, "Wakewell: wake armed%s for %s (alarm %s)\n", how,
                  timeText(m_wanted->when).constData(), timeText(m_wanted->alarm).constData());
 }
 
 void KernelWakeTimer::cannotWake(const QString &why)
 {
+    confirmed(false);
     const QString alarm = QString::number(m_wanted->alarm.toMSecsSinceEpoch());
     if (m_said.contains(alarm + why))
         return;

@@ -88,8 +88,10 @@ private:
     void helperGone();
     void helperCame();
     void fired(qulonglong deadline);
-    // The wake for this alarm cannot be had, for this reason: said once for both.
+    // The wake for this alarm cannot be had, for this reason: said once for both, and not
+    // confirmed.
     void cannotWake(const QString &why);
+    // The wake wanted is held: said, and confirmed.
     void armedSaid(const char *how);
 
     BusLink &m_session;
