@@ -23,11 +23,12 @@ private slots:
     {
         startHeldWithThreeSongs();
         ToneRecord tone;
+        FakeNotifier notifier;
         ExecutionStateKeepAwake keepAwake;
         ExecutionStateKeepAwake whileDue;
         FakeWakeTimer wake;
         AlarmWatch watch(m_window->alarmSetting(), m_window->transportStatus(), *m_window,
-                         {keepAwake, whileDue, wake}, std::make_unique<FakeTone>(tone));
+                         {keepAwake, whileDue, wake}, std::make_unique<FakeTone>(tone), notifier);
         const EXECUTION_STATE awake = ES_CONTINUOUS | ES_SYSTEM_REQUIRED;
 
         setTimeAlarm(QStringLiteral("6:30:00 AM"));

@@ -6,9 +6,9 @@
 
 AlarmWatch::AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transport,
                        TransportCommands &commands, MachinePower power,
-                       std::unique_ptr<TonePlayer> tone, QObject *parent)
+                       std::unique_ptr<TonePlayer> tone, Notifier &notifier, QObject *parent)
     : QObject(parent), m_power(power), m_wake(alarm, power.wakeTimer),
-      m_guard(alarm, transport, commands, std::move(tone))
+      m_guard(alarm, transport, commands, std::move(tone), notifier)
 {
     connect(&alarm, &AlarmSetting::setChanged, this,
             [this](bool set) { m_power.whileSet.setHeld(set); });
@@ -30,7 +30,8 @@ AlarmWatch::AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transpo
         holdWhileDue();
     });
     connect(&transport, &TransportStatus::closing, this, &AlarmWatch::shutdown);
-    // Tells the guard when the machine's audio outputs change.
+    // Tells the guard of the machine's audio outputs, of their first listing too.
+    AudioOutputs::machine().whenListed(&m_guard, [this] { m_guard.audioOutputsListed(); });
     connect(&AudioOutputs::machine(), &AudioOutputs::changed, &m_guard,
             &SilenceGuard::audioOutputsChanged);
     m_power.whileSet.setHeld(alarm.isSet());

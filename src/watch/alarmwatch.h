@@ -25,18 +25,18 @@ struct MachinePower
 // Watches over a set alarm, on any desktop: the computer is kept awake while an alarm is set
 // and let go when none is, woken for the alarm should it sleep all the same (WakeSchedule),
 // kept awake from shortly before the alarm falls due (also when woken for it) until the music
-// that it started ends, and an alarm that plays nothing is still heard (SilenceGuard), also
-// when the machine's sound outputs change. It follows what the window tells of its alarm and
+// that it started ends, and an alarm that plays nothing is still heard (SilenceGuard), which
+// also says when no sound output is there. It follows what the window tells of its alarm and
 // its transport; when the window closes, before it releases its player, all end.
 class AlarmWatch : public QObject
 {
     Q_OBJECT
 
 public:
-    // The window's objects, and what power names, must outlive the watch.
+    // The window's objects, what power names and the notifier must outlive the watch.
     AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transport,
                TransportCommands &commands, MachinePower power, std::unique_ptr<TonePlayer> tone,
-               QObject *parent = nullptr);
+               Notifier &notifier, QObject *parent = nullptr);
     ~AlarmWatch() override;
 
     // How long before an alarm falls due the computer is kept awake against a closed lid:

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "fakes/fakenotifier.h"
 #include "fakes/faketone.h"
 #include "main/frmplayer.h"
 #include "platform/keepawake.h"
@@ -52,6 +53,7 @@ struct FakePower
     FakeKeepAwake whileDue;
     FakeWakeTimer wake;
     ToneRecord tone;
+    FakeNotifier notifier;
 
     // The watch over the window, with a real wake timer if given; to be destroyed before it.
     std::unique_ptr<AlarmWatch> watch(frmPlayer &f, WakeTimer *timer = nullptr)
@@ -59,6 +61,6 @@ struct FakePower
         return std::make_unique<AlarmWatch>(
             f.alarmSetting(), f.transportStatus(), f,
             MachinePower {whileSet, whileDue, timer ? *timer : wake},
-            std::make_unique<FakeTone>(tone));
+            std::make_unique<FakeTone>(tone), notifier);
     }
 };

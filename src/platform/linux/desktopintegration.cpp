@@ -14,7 +14,7 @@ DesktopIntegration::DesktopIntegration(const AlarmSetting &alarm, const Transpor
       m_wake(m_session, m_system, [this] { return m_inhibitor.isSettled(); }),
       m_sleep(m_session, m_system, m_inhibitor, m_wake, [this] { return m_inhibitor.isSettled(); }),
       m_mpris(transport, commands, m_session, std::move(drives), QStringLiteral(WAKEWELL_APP_ID)),
-      m_watch(alarm, transport, commands, {m_sleep, m_due, m_wake}, std::move(tone))
+      m_watch(alarm, transport, commands, {m_sleep, m_due, m_wake}, std::move(tone), m_notifier)
 {
     connect(&m_inhibitor, &LogindKeepAwake::settled, &m_wake, &KernelWakeTimer::othersSettled);
     connect(&m_inhibitor, &LogindKeepAwake::settled, &m_sleep, &SleepWatch::othersSettled);

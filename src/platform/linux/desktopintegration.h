@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/linux/buslink.h"
+#include "platform/linux/desktopnotifier.h"
 #include "platform/linux/kernelwaketimer.h"
 #include "platform/linux/logindkeepawake.h"
 #include "platform/linux/mprismediakeys.h"
@@ -14,10 +15,11 @@
 
 // Wakewell on a Linux desktop, beside the window, over D-Bus: the alarm watch with the
 // inhibitors as the ways to keep the computer awake, the kernel's alarm timers as the way to
-// wake it and logind's word of each suspend and resume, and the MPRIS service of the media
-// keys. One connection to each bus serves all of them. It follows what the window tells of its
-// alarm and its transport, and changes them only through the window's commands; made after
-// the window and destroyed before it.
+// wake it, logind's word of each suspend and resume, and the desktop's notifications as the way
+// to tell what needs no answer; and the MPRIS service of the media keys. One connection to
+// each bus serves all of them. It follows what the window tells of its alarm and its
+// transport, and changes them only through the window's commands; made after the window and
+// destroyed before it.
 class DesktopIntegration : public QObject
 {
     Q_OBJECT
@@ -35,6 +37,7 @@ public:
 private:
     BusLink m_session;
     BusLink m_system;
+    DesktopNotifier m_notifier {m_session};
     LogindKeepAwake m_inhibitor;
     LogindKeepAwake m_due;
     KernelWakeTimer m_wake;
