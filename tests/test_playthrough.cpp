@@ -14,6 +14,7 @@
 #include <QLocalServer>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QThread>
 #include <QUrl>
@@ -356,6 +357,40 @@ private slots:
             QVERIFY2(ms < 3000, qPrintable(QString::number(ms)));
         }
         QTRY_COMPARE(sinkState(), QStringLiteral("unmuted 30% 30%"));
+    }
+
+    // The sink taken away leaves no output, although the server then makes a sink of its own
+    // that plays into nothing (PipeWire's "Dummy Output"); loaded again, it is one again. Run
+    // on PipeWire too.
+    void outputGoneAndBack()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("the sink is taken away with pactl, which a Windows program cannot start");
+#endif
+        AudioOutputs &outputs = AudioOutputs::machine();
+        bool listed = false;
+        outputs.whenListed(this, [&] { listed = true; });
+        QTRY_VERIFY(listed);
+        QVERIFY(outputs.any());
+        const auto load = [] {
+            return audio::pactl({"load-module", "module-null-sink", "sink_name=test_sink"})
+                       .startsWith(QStringLiteral("pactl failed"))
+                ? QStringLiteral("not loaded")
+                : audio::pactl({"set-default-sink", "test_sink"});
+        };
+        QString module;
+        for (const QString &line : audio::pactl({"list", "short", "modules"}).split(u'\n'))
+            if (line.contains(QStringLiteral("sink_name=test_sink")))
+                module = line.section(u'\t', 0, 0);
+        QVERIFY(audio::pactl({"unload-module", module}).isEmpty());
+        auto loadAgain = qScopeGuard([&] { load(); });
+        QTRY_VERIFY_WITH_TIMEOUT(!outputs.any(), 5000);
+        // Still none once the server has made its own.
+        QTest::qWait(1000);
+        QVERIFY(!outputs.any());
+        loadAgain.dismiss();
+        QCOMPARE(load(), QString());
+        QTRY_VERIFY_WITH_TIMEOUT(outputs.any(), 5000);
     }
 
     // Three songs of ten seconds by continuous play, each heard whole on the sound server's
