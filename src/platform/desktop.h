@@ -2,6 +2,7 @@
 #pragma once
 
 #include "platform/keepawake.h"
+#include "platform/notifier.h"
 #include "platform/waketimer.h"
 
 #include <QObject>
@@ -37,6 +38,8 @@ public:
     // that its first song, perhaps right after a wake, does not wait for it. Harmless when
     // repeated; never waits.
     virtual void prepareToPlay() = 0;
+    // Tells the user what needs no answer, the way this desktop shows such news.
+    virtual Notifier &notifier() = 0;
 
 signals:
     // A sleep begins: what is to wake the computer must be armed now.

@@ -8,7 +8,8 @@ AlarmWatch::AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transpo
                        TransportCommands &commands, Desktop &desktop,
                        std::unique_ptr<TonePlayer> tone, QObject *parent)
     : QObject(parent), m_alarm(alarm), m_desktop(desktop), m_power(desktop.power()),
-      m_wake(alarm, m_power.wakeTimer), m_guard(alarm, transport, commands, std::move(tone))
+      m_wake(alarm, m_power.wakeTimer),
+      m_guard(alarm, transport, commands, std::move(tone), desktop.notifier())
 {
     connect(&alarm, &AlarmSetting::setChanged, this, &AlarmWatch::setChanged);
     m_power.wakeTimer.onConfirmedChanged([this](bool) { holdWhileSet(); });
@@ -32,7 +33,8 @@ AlarmWatch::AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transpo
     connect(&transport, &TransportStatus::closing, this, &AlarmWatch::shutdown);
     connect(&desktop, &Desktop::suspending, this, &AlarmWatch::beforeSleep);
     connect(&desktop, &Desktop::resumed, this, &AlarmWatch::afterSleep);
-    // Tells the guard when the machine's audio outputs change.
+    // Tells the guard of the machine's audio outputs, of their first listing too.
+    AudioOutputs::machine().whenListed(&m_guard, [this] { m_guard.audioOutputsListed(); });
     connect(&AudioOutputs::machine(), &AudioOutputs::changed, &m_guard,
             &SilenceGuard::audioOutputsChanged);
     setChanged();

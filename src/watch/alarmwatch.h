@@ -14,7 +14,7 @@
 // wake is not confirmed: a computer that will wake for its alarm may sleep until then, one
 // that may not stays awake. It is kept awake from shortly before the alarm falls due (also
 // when woken for it) until the music that it started ends, and an alarm that plays nothing is
-// still heard (SilenceGuard), also when the machine's sound outputs change. The player is
+// still heard (SilenceGuard), which also says when no sound output is there. The player is
 // started as soon as an alarm is set. It follows what the window tells of its alarm and its
 // transport, and the desktop's word of each sleep; when the window closes, before it releases
 // its player, all end.

@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "fakes/fakenotifier.h"
 #include "fakes/faketone.h"
 #include "main/frmplayer.h"
 #include "platform/desktop.h"
@@ -62,12 +63,14 @@ public:
     WakeTimer *timer = nullptr;
     int preparedToPlay = 0;
     ToneRecord tone;
+    FakeNotifier notes;
 
     MachinePower power() override
     {
         return {withoutWake, whileSet, whileDue, timer ? *timer : wake};
     }
     void prepareToPlay() override { ++preparedToPlay; }
+    Notifier &notifier() override { return notes; }
 
     // The watch over the window; to be destroyed before it and before this.
     std::unique_ptr<AlarmWatch> watch(frmPlayer &f)

@@ -2,6 +2,7 @@
 #include "platform/linux/kernelwaketimer.h"
 
 #include "platform/linux/buslink.h"
+#include "platform/linux/desktopnotifier.h"
 #include "waker/alarmtimer.h"
 #include "waker/wakerbus.h"
 #include "waker_proxy.h"
@@ -305,17 +306,9 @@ void KernelWakeTimer::cannotWake(const QString &why)
     const QString advice = QStringLiteral("Keep the computer from sleeping until the alarm.");
     std::fprintf(stderr, "Wakewell: the computer cannot be woken for the alarm at %s: %s. %s\n",
                  timeText(m_wanted->alarm).constData(), qPrintable(why), qPrintable(advice));
-    if (!m_session.isConnected())
-        return;
-    QDBusMessage notify = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"),
-        QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     QString body = why;
     body[0] = body[0].toUpper();
-    notify << QStringLiteral("Wakewell") << 0u << QStringLiteral("io.github.wakewell.Wakewell")
-           << QStringLiteral("The computer cannot wake for the alarm at %1")
-                  .arg(QString::fromLatin1(timeText(m_wanted->alarm)))
-           << body + QStringLiteral(". ") + advice << QStringList() << QVariantMap() << -1;
-    m_session.connection().asyncCall(notify);
+    DesktopNotifier(m_session).notify(QStringLiteral("The computer cannot wake for the alarm at %1")
+                                          .arg(QString::fromLatin1(timeText(m_wanted->alarm))),
+                                      body + QStringLiteral(". ") + advice);
 }

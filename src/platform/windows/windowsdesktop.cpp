@@ -5,6 +5,15 @@
 
 #include <QtGlobal>
 
+void TrayNotifier::notify(const QString &summary, const QString &body)
+{
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    m_icon.setToolTip(summary);
+    m_icon.show();
+    m_icon.showMessage(summary, body, QSystemTrayIcon::Warning);
+}
+
 MachinePower WindowsDesktop::power()
 {
     return {m_withoutWake, m_whileSet, m_whileDue, m_wakeTimer};
