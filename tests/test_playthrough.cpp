@@ -359,24 +359,22 @@ private slots:
         QTRY_COMPARE(sinkState(), QStringLiteral("unmuted 30% 30%"));
     }
 
-    // The sink taken away leaves no output, although the server then makes a sink of its own
-    // that plays into nothing (PipeWire's "Dummy Output"); loaded again, it is one again. Run
-    // on PipeWire too.
+#ifndef Q_OS_WIN
+    // The sound server's sinks, as the Linux build follows them (Windows lists Qt Multimedia's
+    // outputs): the sink taken away leaves no output, although the server then makes a sink
+    // of its own that plays into nothing (PipeWire's "Dummy Output"); loaded again, it is one
+    // again. Run on PipeWire too.
     void outputGoneAndBack()
     {
-#ifndef Q_OS_UNIX
-        QSKIP("the sink is taken away with pactl, which a Windows program cannot start");
-#endif
         AudioOutputs &outputs = AudioOutputs::machine();
         bool listed = false;
         outputs.whenListed(this, [&] { listed = true; });
         QTRY_VERIFY(listed);
         QVERIFY(outputs.any());
+        // Made the default again, which fails unless it is there.
         const auto load = [] {
-            return audio::pactl({"load-module", "module-null-sink", "sink_name=test_sink"})
-                       .startsWith(QStringLiteral("pactl failed"))
-                ? QStringLiteral("not loaded")
-                : audio::pactl({"set-default-sink", "test_sink"});
+            audio::pactl({"load-module", "module-null-sink", "sink_name=test_sink"});
+            return audio::pactl({"set-default-sink", "test_sink"});
         };
         QString module;
         for (const QString &line : audio::pactl({"list", "short", "modules"}).split(u'\n'))
@@ -392,6 +390,7 @@ private slots:
         QCOMPARE(load(), QString());
         QTRY_VERIFY_WITH_TIMEOUT(outputs.any(), 5000);
     }
+#endif
 
     // Three songs of ten seconds by continuous play, each heard whole on the sound server's
     // sink, five times over; GStreamer's playbin alone plays the same files after it, as the
