@@ -130,7 +130,8 @@ songs() {
     mkdir -p "$work/songs"
     local n
     for n in 1 2 3; do
-        sox -n -r 44100 -c 2 -b 16 "$work/songs/song$n.wav" synth 60 sine "${pitches[n - 1]}" vol 0.8
+        sox -n -r 44100 -c 2 -b 16 "$work/songs/song$n.wav" \
+            synth 60 sine "${pitches[n - 1]}" vol 0.8
         lame --quiet "$work/songs/song$n.wav" "$work/songs/song$n.mp3"
         rm "$work/songs/song$n.wav"
     done

@@ -12,7 +12,8 @@ expected=$(dirname "$0")/expected-skips
 status=0
 # "SKIP   : TestClass::function(data tag) reason", with a carriage return under Wine.
 while IFS=$'\t' read -r function tag reason; do
-    why=$(awk -v s="$system" -v f="$function" '$1 == s && $2 == f { $1 = $2 = ""; print substr($0, 3); exit }' "$expected")
+    why=$(awk -v s="$system" -v f="$function" \
+        '$1 == s && $2 == f { $1 = $2 = ""; print substr($0, 3); exit }' "$expected")
     if [ -n "$why" ]; then
         echo "skipped, as expected on $system ($why): $function$tag: $reason"
     else

@@ -142,7 +142,8 @@ def main():
     # A deadline the helper would take from someone allowed: five minutes ahead.
     def wake_call(connection):
         deadline = int((time.time() + 300) * 1e6)
-        connection.pending.add(connection.send(HELPER, args.method, "t", struct.pack("<Q", deadline)))
+        body = struct.pack("<Q", deadline)
+        connection.pending.add(connection.send(HELPER, args.method, "t", body))
         connection.calls += 1
 
     answers = collections.Counter()
