@@ -124,7 +124,7 @@ install_package() {
 # The installed wake helper on a system bus started in the chroot. Without systemd there, the
 # bus starts the helper through its own setuid launch helper as the user _wakewell, without
 # CAP_WAKE_ALARM (which only systemd's unit gives it): the kernel's refusal is then the answer
-# to an Arm that polkit allowed, and the timer itself is seen only where the helper got the
+# to a SetWake that polkit allowed, and the timer itself is seen only where the helper got the
 # capability. Either way, the helper must run as its own user, refuse a user that polkit does
 # not allow, and leave once it holds nothing.
 waker_activation() {
@@ -134,23 +134,23 @@ waker_activation() {
         call() { busctl --system call io.github.wakewell.Waker /io/github/wakewell/Waker \
             io.github.wakewell.Waker "$@" 2>&1 || true; }
         deadline=$(( ($(date +%s) + 300) * 1000000 ))
-        reply=$(call Arm t "$deadline")
-        echo "Arm as root: $reply"
+        reply=$(call SetWake t "$deadline")
+        echo "SetWake as root: $reply"
         pid=$(busctl --system status --no-pager io.github.wakewell.Waker | sed -n "s/^PID=//p")
         user=$(stat -c %U "/proc/$pid")
         echo "the helper: pid $pid, user $user"
         [ "$user" = _wakewell ]
         case $reply in
-        "u "*) echo "the kernel holds: $(grep -h "^it_value" /proc/"$pid"/fdinfo/* || true)" ;;
+        "") echo "the kernel holds: $(grep -h "^it_value" /proc/"$pid"/fdinfo/* || true)" ;;
         *Operation\ not\ permitted*) echo "(no CAP_WAKE_ALARM without systemd, as expected here)" ;;
         esac
-        # Another user, at no seat: polkit says no.
+        # Another user, at no seat: polkit says no, or does not answer where it is missing.
         reply=$(setpriv --reuid=nobody --regid=nogroup --clear-groups busctl --system call \
             io.github.wakewell.Waker /io/github/wakewell/Waker io.github.wakewell.Waker \
-            Arm t "$deadline" 2>&1 || true)
-        echo "Arm as nobody: $reply"
-        grep -Eq "not allowed|polkit could not be asked" <<<"$reply"
-        echo "Cancel of a timer not the caller'"'"'s: $(call Cancel u 1)"
+            SetWake t "$deadline" 2>&1 || true)
+        echo "SetWake as nobody: $reply"
+        grep -Eq "not allowed|polkit did not answer" <<<"$reply"
+        echo "ClearWake of a caller that holds nothing: $(call ClearWake)"
         for wait in $(seq 20); do
             busctl --system status io.github.wakewell.Waker >/dev/null 2>&1 || break
             sleep 1

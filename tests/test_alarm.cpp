@@ -21,14 +21,14 @@ class TestAlarm : public QObject, public WindowTest
         addToPlaylist("C:\\Music", names);
     }
 
-    FakePower m_power;
+    std::optional<FakePower> m_power;
     std::unique_ptr<AlarmWatch> m_watch;
     // The window with one song, watched over the fakes; the wake's calls so far forgotten.
     void startWatched()
     {
         startWithSongs({"a.mp3"});
-        m_watch = m_power.watch(*m_window);
-        m_power.wake.calls.clear();
+        m_watch = m_power->watch(*m_window);
+        m_power->wake.calls.clear();
     }
     // Selects all of the field and types text over it, as a user who retypes it; with no
     // text, deletes it.
@@ -41,14 +41,14 @@ class TestAlarm : public QObject, public WindowTest
     }
     QString lastWakeCall() const
     {
-        return m_power.wake.calls.isEmpty() ? QString() : m_power.wake.calls.last();
+        return m_power->wake.calls.isEmpty() ? QString() : m_power->wake.calls.last();
     }
 
 private slots:
     void init()
     {
         m_fs.addDrive("C:");
-        m_power = FakePower();
+        m_power.emplace();
     }
     void cleanup()
     {
@@ -207,16 +207,16 @@ private slots:
     {
         startWatched();
         setAlarm("6:30:00 AM");
-        QCOMPARE(m_power.wake.calls, QStringList {"arm 2026-12-08T06:29:00Z"});
+        QCOMPARE(m_power->wake.calls, QStringList {"arm 2026-12-08T06:29:00Z"});
         // A time gone by today: tomorrow. The half-typed texts name no time.
         typeOver(m_window->Text2, "5:00:00 AM");
-        QCOMPARE(m_power.wake.calls.mid(1), (QStringList {"cancel", "arm 2026-12-09T04:59:00Z"}));
+        QCOMPARE(m_power->wake.calls.mid(1), (QStringList {"cancel", "arm 2026-12-09T04:59:00Z"}));
         // The ticks up to the alarm do not move it.
         ticks(5);
-        QCOMPARE(m_power.wake.calls.size(), 3);
+        QCOMPARE(m_power->wake.calls.size(), 3);
         typeOver(m_window->Text2, QString());
         QCOMPARE(lastWakeCall(), QStringLiteral("cancel"));
-        QVERIFY(!m_power.wake.armed);
+        QVERIFY(!m_power->wake.armed);
         QTest::keyClicks(m_window->Text2, "7:00:00 AM");
         QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:59:00Z"));
         // The countdown chosen, never armed: no alarm is set.
@@ -224,9 +224,9 @@ private slots:
         QCOMPARE(lastWakeCall(), QStringLiteral("cancel"));
         QTest::mouseClick(m_window->Option1, Qt::LeftButton);
         QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:59:00Z"));
-        const qsizetype calls = m_power.wake.calls.size();
+        const qsizetype calls = m_power->wake.calls.size();
         m_window->close();
-        QCOMPARE(m_power.wake.calls.size(), calls + 1);
+        QCOMPARE(m_power->wake.calls.size(), calls + 1);
         QCOMPARE(lastWakeCall(), QStringLiteral("cancel"));
     }
 
@@ -236,10 +236,10 @@ private slots:
     {
         startWatched();
         setAlarm("6:00:02 AM");
-        QCOMPARE(m_power.wake.calls, QStringList());
+        QCOMPARE(m_power->wake.calls, QStringList());
         ticks(2);
         QCOMPARE(m_record.opened.size(), 1);
-        QCOMPARE(m_power.wake.calls, QStringList {"arm 2026-12-09T05:59:02Z"});
+        QCOMPARE(m_power->wake.calls, QStringList {"arm 2026-12-09T05:59:02Z"});
         // Up to 68 s ahead, the wake is the nearest one.
         typeOver(m_window->Text2, "6:01:00 AM");
         QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:00:10Z"));
@@ -253,12 +253,12 @@ private slots:
         startWatched();
         setAlarm("6:30:00 AM");
         m_watch->beforeSleep();
-        QCOMPARE(m_power.wake.calls, QStringList {"arm 2026-12-08T06:29:00Z"});
+        QCOMPARE(m_power->wake.calls, QStringList {"arm 2026-12-08T06:29:00Z"});
         tickAt(QTime(6, 29, 20));
         m_watch->beforeSleep();
         QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:29:28Z"));
         m_watch->beforeSleep();
-        QCOMPARE(m_power.wake.calls.size(), 2);
+        QCOMPARE(m_power->wake.calls.size(), 2);
         // Asleep for the alarm's second: the alarm rings on waking, the wake is tomorrow's.
         tickAt(QTime(6, 30, 0, 400));
         QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-09T06:29:00Z"));
@@ -289,8 +289,8 @@ private slots:
         QFETCH(QString, alarm);
         startWatched();
         setAlarm(alarm);
-        QVERIFY(m_power.whileSet.held);
-        QCOMPARE(m_power.wake.calls, QStringList());
+        QVERIFY(m_power->whileSet.held);
+        QCOMPARE(m_power->wake.calls, QStringList());
     }
 
     // The countdown's deadline is the tick after its last step: now plus what the fields
@@ -301,24 +301,24 @@ private slots:
         startWatched();
         QTest::mouseClick(m_window->Option2, Qt::LeftButton);
         typeOver(m_window->Text4, "2");
-        QCOMPARE(m_power.wake.calls, QStringList {"arm 2026-12-08T06:01:01Z"});
+        QCOMPARE(m_power->wake.calls, QStringList {"arm 2026-12-08T06:01:01Z"});
         ticks(3);
         QCOMPARE(m_window->Text4->text(), QStringLiteral("1"));
-        QCOMPARE(m_power.wake.calls.size(), 1);
+        QCOMPARE(m_power->wake.calls.size(), 1);
         typeOver(m_window->Text3, "1");
         QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T07:01:01Z"));
         typeOver(m_window->Text3, "0");
         QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:01:01Z"));
-        const qsizetype calls = m_power.wake.calls.size();
+        const qsizetype calls = m_power->wake.calls.size();
         ticks(117);
         QCOMPARE(m_record.opened, QStringList());
-        QCOMPARE(m_power.wake.calls.size(), calls);
+        QCOMPARE(m_power->wake.calls.size(), calls);
         ticks(1);
         QCOMPARE(m_record.opened.size(), 1);
-        QCOMPARE(m_power.wake.calls.size(), calls + 1);
+        QCOMPARE(m_power->wake.calls.size(), calls + 1);
         QCOMPARE(lastWakeCall(), QStringLiteral("cancel"));
         QTest::mouseClick(m_window->Command1, Qt::LeftButton);
-        QCOMPARE(m_power.wake.calls.size(), calls + 1);
+        QCOMPARE(m_power->wake.calls.size(), calls + 1);
     }
 
     // Countdowns that never ring get no wake; one beyond the farthest wake gets it once the
@@ -328,12 +328,12 @@ private slots:
         startWatched();
         QTest::mouseClick(m_window->Option2, Qt::LeftButton);
         typeOver(m_window->Text5, "90.5");
-        QVERIFY(m_power.whileSet.held);
-        QVERIFY(!m_power.wake.armed);
+        QVERIFY(m_power->whileSet.held);
+        QVERIFY(!m_power->wake.armed);
         typeOver(m_window->Text5, "0");
         typeOver(m_window->Text3, "200");
         ticks(1);
-        QVERIFY(!m_power.wake.armed);
+        QVERIFY(!m_power->wake.armed);
         // Nine hours asleep, counted down on waking.
         tickAfter(9 * 3600 * 1000);
         QCOMPARE(m_window->Text3->text(), QStringLiteral("190"));
@@ -348,18 +348,18 @@ private slots:
         startWatched();
         setAlarm("6:03:00 AM");
         tickAt(QTime(6, 0, 58, 900));
-        QVERIFY(!m_power.whileDue.held);
+        QVERIFY(!m_power->whileDue.held);
         tickAt(QTime(6, 1, 0, 100));
-        QVERIFY(m_power.whileDue.held);
+        QVERIFY(m_power->whileDue.held);
         tickAt(QTime(6, 3, 0, 100));
         QCOMPARE(m_record.opened.size(), 1);
-        QVERIFY(m_power.whileDue.held);
-        QCOMPARE(m_power.whileDue.letGo, 0);
+        QVERIFY(m_power->whileDue.held);
+        QCOMPARE(m_power->whileDue.letGo, 0);
         QTest::mouseClick(m_window->Command1, Qt::LeftButton);
-        QVERIFY(!m_power.whileDue.held);
+        QVERIFY(!m_power->whileDue.held);
         // A Play by hand is no alarm.
         QTest::mouseClick(m_window->cmdPlay, Qt::LeftButton);
-        QVERIFY(!m_power.whileDue.held);
+        QVERIFY(!m_power->whileDue.held);
         QTest::mouseClick(m_window->Command1, Qt::LeftButton);
 
         // Woken a minute before the alarm: held at once, before any tick.
@@ -367,10 +367,39 @@ private slots:
         m_watch->beforeSleep();
         m_clock.advance(26 * 60 * 1000);
         m_watch->afterSleep();
-        QVERIFY(m_power.whileDue.held);
+        QVERIFY(m_power->whileDue.held);
         // No alarm set any more: let go.
         typeOver(m_window->Text2, QString());
-        QVERIFY(!m_power.whileDue.held);
+        QVERIFY(!m_power->whileDue.held);
+    }
+
+    // While an alarm is set, a sleep always waits for its wake, but the computer is kept from
+    // sleeping on its own only until the system confirms that wake: again from the moment it
+    // moves, is lost or is refused. Shortly before the alarm it is kept awake all the same.
+    // The player is started as the alarm is set.
+    void keptAwakeOnlyWithoutAWake()
+    {
+        startWatched();
+        setAlarm("6:30:00 AM");
+        QVERIFY(m_power->whileSet.held);
+        QVERIFY(m_power->withoutWake.held);
+        QVERIFY(m_power->preparedToPlay > 0);
+        m_power->wake.confirm(true);
+        QVERIFY(!m_power->withoutWake.held);
+        QVERIFY(m_power->whileSet.held);
+        typeOver(m_window->Text2, "6:40:00 AM");
+        QVERIFY(m_power->withoutWake.held);
+        m_power->wake.confirm(true);
+        QVERIFY(!m_power->withoutWake.held);
+        m_power->wake.confirm(false);
+        QVERIFY(m_power->withoutWake.held);
+        m_power->wake.confirm(true);
+        tickAt(QTime(6, 38, 30));
+        QVERIFY(m_power->whileDue.held);
+        QVERIFY(!m_power->withoutWake.held);
+        typeOver(m_window->Text2, QString());
+        QVERIFY(!m_power->withoutWake.held && !m_power->whileSet.held);
+        QCOMPARE(m_power->whileSet.letGo, 1);
     }
 
     // Asleep, the countdown's fields stand still until the first tick after the wake counts
@@ -382,16 +411,16 @@ private slots:
         typeOver(m_window->Text4, "30");
         ticks(1);
         QCOMPARE(lastWakeCall(), QStringLiteral("arm 2026-12-08T06:29:01Z"));
-        const qsizetype calls = m_power.wake.calls.size();
+        const qsizetype calls = m_power->wake.calls.size();
         m_watch->beforeSleep();
         m_clock.advance(29 * 60 * 1000);
         m_watch->afterSleep();
-        QVERIFY(m_power.whileDue.held);
+        QVERIFY(m_power->whileDue.held);
         QTest::mouseClick(m_window->cmdStop, Qt::LeftButton);
         ticks(1);
         QCOMPARE(m_window->Text4->text(), QStringLiteral("0"));
-        QCOMPARE(m_power.wake.calls.size(), calls);
-        QVERIFY(m_power.whileDue.held);
+        QCOMPARE(m_power->wake.calls.size(), calls);
+        QVERIFY(m_power->whileDue.held);
     }
 
     // Thirty days of a clock that ticks at the times the window arms Timer2 for, a little

@@ -1,8 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktoptest.h"
 #include "fakes/fakepower.h"
-#include "platform/windows/executionstatekeepawake.h"
-#include "platform/windows/waitablewaketimer.h"
+#include "platform/windows/windowsdesktop.h"
 #include "watch/alarmwatch.h"
 
 #include <QElapsedTimer>
@@ -23,11 +22,9 @@ private slots:
     {
         startHeldWithThreeSongs();
         ToneRecord tone;
-        ExecutionStateKeepAwake keepAwake;
-        ExecutionStateKeepAwake whileDue;
-        FakeWakeTimer wake;
-        AlarmWatch watch(m_window->alarmSetting(), m_window->transportStatus(), *m_window,
-                         {keepAwake, whileDue, wake}, std::make_unique<FakeTone>(tone));
+        WindowsDesktop desktop;
+        AlarmWatch watch(m_window->alarmSetting(), m_window->transportStatus(), *m_window, desktop,
+                         std::make_unique<FakeTone>(tone));
         const EXECUTION_STATE awake = ES_CONTINUOUS | ES_SYSTEM_REQUIRED;
 
         setTimeAlarm(QStringLiteral("6:30:00 AM"));
@@ -62,7 +59,8 @@ private slots:
         startHeldWithThreeSongs();
         FakePower power;
         WaitableWakeTimer timer;
-        const std::unique_ptr<AlarmWatch> watch = power.watch(*m_window, &timer);
+        power.timer = &timer;
+        const std::unique_ptr<AlarmWatch> watch = power.watch(*m_window);
         QElapsedTimer elapsed;
         elapsed.start();
         setCountdown(QStringLiteral("62"));

@@ -3,6 +3,8 @@
 #include "fakes/faketone.h"
 #include "fakes/privatebus.h"
 #include "platform/linux/desktopintegration.h"
+#include "waker/wakerbus.h"
+#include "watch/alarmwatch.h"
 
 #include <QDBusArgument>
 #include <QDBusConnectionInterface>
@@ -15,6 +17,7 @@
 #include <QTemporaryFile>
 
 #include <atomic>
+#include <optional>
 
 #include <fcntl.h>
 #include <linux/capability.h>
@@ -65,8 +68,9 @@ public:
 };
 
 // systemd-logind: every Inhibit gets the write end of a pipe of its own; the lock is held
-// until every copy of that end is closed, which the read end sees. It tells of a suspend and
-// a resume as logind does, by PrepareForSleep.
+// until every copy of that end is closed, which the read end sees. The first `failures`
+// Inhibits are answered with the error `refusal`. It tells of a suspend and a resume as
+// logind does, by PrepareForSleep.
 class FakeLogind final : public QDBusVirtualObject
 {
 public:
@@ -75,11 +79,14 @@ public:
 
     QList<QStringList> inhibits;
     QList<int> readEnds;
+    QString refusal;
+    int failures = 0;
 
     ~FakeLogind() override
     {
         for (int fd : readEnds)
-            ::close(fd);
+            if (fd >= 0)
+                ::close(fd);
     }
 
     // Every lock handed out whose descriptor is still open somewhere; of one kind and mode
@@ -88,6 +95,8 @@ public:
     {
         int open = 0;
         for (qsizetype i = 0; i < readEnds.size(); ++i) {
+            if (readEnds[i] < 0)
+                continue;
             pollfd p {readEnds[i], POLLIN, 0};
             const bool kind = (what.isEmpty() || inhibits[i].value(0) == what)
                 && (mode.isEmpty() || inhibits[i].value(3) == mode);
@@ -115,6 +124,12 @@ public:
         for (const QVariant &arg : message.arguments())
             args << arg.toString();
         inhibits << args;
+        if (failures > 0) {
+            --failures;
+            readEnds << -1;
+            connection.send(message.createErrorReply(refusal, QStringLiteral("refused")));
+            return true;
+        }
         int fds[2];
         if (::pipe2(fds, O_CLOEXEC) != 0)
             qFatal("pipe");
@@ -127,64 +142,57 @@ public:
     }
 };
 
-// Wakewell's wake helper: every Arm gets an id of its own, held until Cancel; with a refusal
-// set, every Arm is answered with that error, the next `failures` of them alone if that is
-// set; while holding, Arms wait for release().
+// Wakewell's wake helper: holds one wake, set and cleared; with a refusal set, every SetWake
+// is answered with that error, the next `failures` of them alone if that is set; while
+// holding, SetWakes wait for release().
 class FakeWaker final : public QDBusVirtualObject
 {
 public:
-    static constexpr const char *name = "io.github.wakewell.Waker";
-    static constexpr const char *path = "/io/github/wakewell/Waker";
+    static constexpr const char *name = WakerBus::service;
+    static constexpr const char *path = WakerBus::path;
 
     QStringList calls;
-    QList<uint> armed;
+    std::optional<qulonglong> wake;
     QString refusal;
     int failures = -1;
     bool holding = false;
     QList<QDBusMessage> held;
-    uint lastId = 0;
 
     void release()
     {
         for (const QDBusMessage &call : std::exchange(held, {})) {
-            armed << ++lastId;
-            QDBusConnection(QString::fromLatin1(name)).send(call.createReply(lastId));
+            wake = call.arguments()[0].toULongLong();
+            QDBusConnection(QString::fromLatin1(name)).send(call.createReply());
         }
     }
-    QString lastArm() const
+    QString lastSet() const
     {
-        const QStringList arms = calls.filter(QStringLiteral("Arm"));
-        return arms.isEmpty() ? QString() : arms.last();
+        const QStringList sets = calls.filter(QStringLiteral("SetWake"));
+        return sets.isEmpty() ? QString() : sets.last();
     }
 
     QString introspect(const QString &) const override { return {}; }
     bool handleMessage(const QDBusMessage &message, const QDBusConnection &connection) override
     {
-        const QVariantList args = message.arguments();
-        if (message.member() == "Arm" && message.signature() == "t") {
-            calls << QStringLiteral("Arm %1").arg(args[0].toULongLong());
+        if (message.member() == "SetWake" && message.signature() == "t") {
+            const qulonglong deadline = message.arguments()[0].toULongLong();
+            calls << QStringLiteral("SetWake %1").arg(deadline);
             if (!refusal.isEmpty() && failures != 0) {
                 --failures;
                 connection.send(message.createErrorReply(refusal, QStringLiteral("refused")));
-                return true;
-            }
-            if (holding) {
+            } else if (holding) {
                 message.setDelayedReply(true);
                 held << message;
-                return true;
+            } else {
+                wake = deadline;
+                connection.send(message.createReply());
             }
-            armed << ++lastId;
-            connection.send(message.createReply(lastId));
             return true;
         }
-        if (message.member() == "Cancel" && message.signature() == "u") {
-            const uint id = args[0].toUInt();
-            calls << QStringLiteral("Cancel %1").arg(id);
-            connection.send(armed.removeOne(id)
-                                ? message.createReply()
-                                : message.createErrorReply(
-                                    QStringLiteral("io.github.wakewell.Waker.Error.NoSuchTimer"),
-                                    QStringLiteral("no such timer")));
+        if (message.member() == "ClearWake" && message.signature().isEmpty()) {
+            calls << QStringLiteral("ClearWake");
+            wake.reset();
+            connection.send(message.createReply());
             return true;
         }
         return false;
@@ -266,6 +274,7 @@ class TestInhibitor : public QObject, public DesktopTest
     std::unique_ptr<FakeWaker> m_waker;
     std::unique_ptr<FakeNotifications> m_notifications;
     std::unique_ptr<DesktopIntegration> m_desktop;
+    std::unique_ptr<AlarmWatch> m_watch;
     ToneRecord m_tone;
 
     // The fakes answer under the services' real names.
@@ -277,6 +286,14 @@ class TestInhibitor : public QObject, public DesktopTest
                                                  QDBusConnection::SubPath));
         QVERIFY(connection.registerService(QString::fromLatin1(Fake::name)));
     }
+    // Served, its first calls answered as a service that stands still is: with no reply.
+    template<typename Fake>
+    void serveStalled(std::unique_ptr<Fake> &fake, PrivateBus &bus, int calls)
+    {
+        serve(fake, bus);
+        fake->refusal = QStringLiteral("org.freedesktop.DBus.Error.NoReply");
+        fake->failures = calls;
+    }
     template<typename Fake> void unserve(std::unique_ptr<Fake> &fake)
     {
         if (!fake)
@@ -285,20 +302,23 @@ class TestInhibitor : public QObject, public DesktopTest
         fake.reset();
     }
 
-    // The helper's call that arms a wake at this time today.
-    QString armCall(QTime wake) const
+    // The helper's call that sets the wake at this time today.
+    QString setCall(QTime wake) const { return QStringLiteral("SetWake %1").arg(deadline(wake)); }
+    qulonglong deadline(QTime wake) const
     {
-        const QDateTime at(m_clock.wall.date(), wake);
-        return QStringLiteral("Arm %1").arg(at.toMSecsSinceEpoch() * 1000);
+        return qulonglong(QDateTime(m_clock.wall.date(), wake).toMSecsSinceEpoch()) * 1000;
     }
 
-    // The window, then Wakewell's desktop side on the buses the environment names.
+    // The window, then Wakewell's desktop side on the buses the environment names, watched
+    // over as the program does.
     void openWindow()
     {
         startHeldWithThreeSongs();
         m_desktop = std::make_unique<DesktopIntegration>(
-            m_window->alarmSetting(), m_window->transportStatus(), *m_window,
-            BusAddresses::fromEnvironment(), DriveTable(), std::make_unique<FakeTone>(m_tone));
+            m_window->transportStatus(), *m_window, BusAddresses::fromEnvironment(), DriveTable());
+        m_watch = std::make_unique<AlarmWatch>(m_window->alarmSetting(),
+                                               m_window->transportStatus(), *m_window, *m_desktop,
+                                               std::make_unique<FakeTone>(m_tone));
     }
 
 private slots:
@@ -313,6 +333,7 @@ private slots:
 
     void cleanup()
     {
+        m_watch.reset();
         m_desktop.reset();
         stop();
         unserve(m_portal);
@@ -437,6 +458,26 @@ private slots:
         QCOMPARE(m_logind->inhibits.size(), 2);
     }
 
+    // logind asks polkit before it grants a lock: while polkitd stands still, Inhibit is not
+    // answered, and the call fails. Each lock is asked again until logind holds it, which is
+    // said; that it is not held is said once.
+    void logindAskedAgainAfterNoAnswer()
+    {
+        serveStalled(m_logind, *m_systemBus, 4);
+        StderrCatch caught;
+        openWindow();
+        setCountdown(QStringLiteral("500"));
+        QTRY_COMPARE_WITH_TIMEOUT(m_logind->held(), 2, 30000);
+        QTRY_VERIFY(m_desktop->inhibitor().isSettled() && m_desktop->sleepWatch().isSettled());
+        QCOMPARE(m_logind->held("sleep", "delay"), 1);
+        QCOMPARE(m_logind->inhibits.size(), 6);
+        const QString text = caught.text();
+        for (const char *lock : {"sleep block", "sleep delay"})
+            QCOMPARE(text.count(QStringLiteral("logind holds the %1 lock after all").arg(lock)), 1);
+        QCOMPARE(text.count("neither an inhibit portal nor systemd-logind answered"), 1);
+        QCOMPARE(text.count("systemd-logind did not answer"), 1);
+    }
+
     // Neither service, or no bus at all: one line on standard error for each lock, however
     // often an alarm is set, one for each alarm that gets no wake, and nothing else: no
     // message box, no warning, the window as it would be.
@@ -505,32 +546,28 @@ private slots:
     }
 
     // The wake asked of the helper on the system bus, a minute before the countdown sounds;
-    // moved by Cancel and Arm, cancelled by the other option and at closing.
+    // moved by setting it anew, cleared by the other option and at closing.
     void wakeAskedOfTheHelper()
     {
         serve(m_portal, *m_sessionBus);
         serve(m_waker, *m_systemBus);
         openWindow();
-        auto arm = [this](QTime wake) { return armCall(wake); };
         auto settled = [this] { return m_desktop->wake().isSettled(); };
         QTest::mouseClick(child<QRadioButton>("Option2"), Qt::LeftButton);
         retype("Text4", QStringLiteral("10"));
         QTRY_VERIFY(settled());
-        QCOMPARE(m_waker->armed.size(), 1);
-        QCOMPARE(m_waker->calls.last(), arm(QTime(6, 9, 1)));
+        QCOMPARE(m_waker->wake, deadline(QTime(6, 9, 1)));
         retype("Text4", QStringLiteral("20"));
         QTRY_VERIFY(settled());
-        QCOMPARE(m_waker->armed.size(), 1);
-        QCOMPARE(m_waker->calls.last(), arm(QTime(6, 19, 1)));
-        QCOMPARE(m_waker->calls.filter("Arm").size() - m_waker->calls.filter("Cancel").size(), 1);
-        const QString cancel = QStringLiteral("Cancel %1").arg(m_waker->armed[0]);
+        QCOMPARE(m_waker->wake, deadline(QTime(6, 19, 1)));
+        QCOMPARE(m_waker->calls.last(), setCall(QTime(6, 19, 1)));
         QTest::mouseClick(child<QRadioButton>("Option1"), Qt::LeftButton);
-        QTRY_COMPARE(m_waker->armed.size(), 0);
-        QCOMPARE(m_waker->calls.last(), cancel);
+        QTRY_COMPARE(m_waker->wake, std::nullopt);
+        QCOMPARE(m_waker->calls.last(), QStringLiteral("ClearWake"));
         QTest::mouseClick(child<QRadioButton>("Option2"), Qt::LeftButton);
-        QTRY_COMPARE(m_waker->armed.size(), 1);
+        QTRY_VERIFY(m_waker->wake);
         m_window->close();
-        QTRY_COMPARE(m_waker->armed.size(), 0);
+        QTRY_COMPARE(m_waker->wake, std::nullopt);
     }
 
     // Where the wake cannot be had, it is said once for each alarm however often it is set:
@@ -573,6 +610,7 @@ private slots:
         QCOMPARE(text.count(QStringLiteral("Wakewell: the computer cannot be woken")), 2);
         QVERIFY2(text.contains(why), qPrintable(text));
         QVERIFY(!errorBoxShown());
+        QTRY_COMPARE(m_portal->held(), 1);
     }
 
     // While an alarm is set, a suspend waits for logind's delay lock: as it begins, a wake
@@ -588,14 +626,13 @@ private slots:
         const QString lid = QStringLiteral("sleep:handle-lid-switch");
         setTimeAlarm(QStringLiteral("6:30:00 AM"));
         QTRY_COMPARE(m_logind->delaying(), 1);
-        QTRY_COMPARE(m_waker->armed.size(), 1);
-        QCOMPARE(m_waker->lastArm(), armCall(QTime(6, 29)));
+        QTRY_COMPARE(m_waker->wake, deadline(QTime(6, 29)));
 
         m_clock.wall.setTime(QTime(6, 29, 20));
         m_waker->holding = true;
         FakeLogind::prepareForSleep(true);
         QTRY_COMPARE(m_waker->held.size(), 1);
-        QCOMPARE(m_waker->lastArm(), armCall(QTime(6, 29, 28)));
+        QCOMPARE(m_waker->lastSet(), setCall(QTime(6, 29, 28)));
         QTest::qWait(100);
         QCOMPARE(m_logind->delaying(), 1);
         m_waker->release();
@@ -608,33 +645,80 @@ private slots:
         // A suspend with the wake well ahead is let go of at once.
         FakeLogind::prepareForSleep(true);
         QTRY_COMPARE(m_logind->delaying(), 0);
-        QCOMPARE(m_waker->calls.filter("Arm").size(), 2);
+        QCOMPARE(m_waker->calls.size(), 2);
     }
 
-    // Calls that fail for a while are made again after a pause, unsaid; should the helper
-    // holding the wake go away (a crash, a restart), the wake is asked again of the helper
-    // that comes next.
+    // Calls that fail for a while (no reply; polkit not answering the helper) are made again
+    // after a pause, unsaid; should the helper holding the wake go away (a crash, a restart),
+    // the wake is asked again of the helper that comes next. The portal keeps the computer
+    // from sleeping on its own only while the helper holds no wake.
+    void wakeAskedAgain_data()
+    {
+        QTest::addColumn<QString>("failure");
+        QTest::newRow("no reply") << "org.freedesktop.DBus.Error.NoReply";
+        QTest::newRow("polkit does not answer")
+            << QString::fromLatin1(WakerBus::Error::Unavailable);
+    }
+
     void wakeAskedAgain()
     {
+        QFETCH(QString, failure);
         serve(m_portal, *m_sessionBus);
         serve(m_notifications, *m_sessionBus);
         serve(m_waker, *m_systemBus);
-        m_waker->refusal = QStringLiteral("org.freedesktop.DBus.Error.NoReply");
+        m_waker->refusal = failure;
         m_waker->failures = 2;
         StderrCatch caught;
         openWindow();
         setTimeAlarm(QStringLiteral("6:30:00 AM"));
-        QTRY_COMPARE(m_waker->armed.size(), 1);
-        QCOMPARE(m_waker->calls, QStringList(3, armCall(QTime(6, 29))));
+        QTRY_COMPARE(m_portal->held(), 1);
+        QTRY_COMPARE(m_waker->wake, deadline(QTime(6, 29)));
+        QCOMPARE(m_waker->calls, QStringList(3, setCall(QTime(6, 29))));
+        QTRY_COMPARE(m_portal->held(), 0);
         unserve(m_waker);
+        QTRY_COMPARE(m_portal->held(), 1);
         serve(m_waker, *m_systemBus);
-        QTRY_COMPARE(m_waker->armed.size(), 1);
-        QCOMPARE(m_waker->calls, QStringList {armCall(QTime(6, 29))});
+        QTRY_COMPARE(m_waker->wake, deadline(QTime(6, 29)));
+        QCOMPARE(m_waker->calls, QStringList {setCall(QTime(6, 29))});
+        QTRY_COMPARE(m_portal->held(), 0);
+        QCOMPARE(m_portal->inhibits.size(), 2);
         const QString text = caught.text();
         QVERIFY2(text.contains("the wake helper has gone"), qPrintable(text));
         QCOMPARE(text.count("Wakewell: wake armed by the wake helper for "), 2);
         QVERIFY2(!text.contains("cannot be woken"), qPrintable(text));
         QCOMPARE(m_notifications->notes, QStringList());
+    }
+
+    // polkit that does not answer the helper past every pause: the lack is said as one that
+    // passes, never as the system's no, and the wake is asked again as a suspend begins,
+    // which waits for it.
+    void stalledPolkitAskedAgainAtSuspend()
+    {
+        serve(m_portal, *m_sessionBus);
+        serve(m_notifications, *m_sessionBus);
+        serve(m_logind, *m_systemBus);
+        serve(m_waker, *m_systemBus);
+        m_waker->refusal = QString::fromLatin1(WakerBus::Error::Unavailable);
+        openWindow();
+        setTimeAlarm(QStringLiteral("6:30:00 AM"));
+        const int pausesMs = KernelWakeTimer::firstRetryMs * ((1 << KernelWakeTimer::retries) - 1);
+        QTRY_COMPARE_WITH_TIMEOUT(m_notifications->notes.size(), 1, pausesMs + 10000);
+        QCOMPARE(m_waker->calls, QStringList(1 + KernelWakeTimer::retries, setCall(QTime(6, 29))));
+        QVERIFY2(m_notifications->notes[0].contains("did not say in time whether this user may "
+                                                    "wake the computer"),
+                 qPrintable(m_notifications->notes[0]));
+        QVERIFY(m_desktop->wake().isSettled());
+
+        m_waker->refusal.clear();
+        m_waker->holding = true;
+        FakeLogind::prepareForSleep(true);
+        QTRY_COMPARE(m_waker->held.size(), 1);
+        QTest::qWait(100);
+        QCOMPARE(m_logind->delaying(), 1);
+        m_waker->release();
+        QCOMPARE(m_waker->wake, deadline(QTime(6, 29)));
+        QTRY_COMPARE(m_logind->delaying(), 0);
+        QCOMPARE(m_notifications->notes.size(), 1);
     }
 
     // A bus that does not answer holds up nothing; the alarm is held once one answers.

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktoptest.h"
-#include "fakes/faketone.h"
 #include "fakes/privatebus.h"
 #include "platform/linux/desktopintegration.h"
 
@@ -57,7 +56,6 @@ class TestMpris : public QObject, public DesktopTest
     std::unique_ptr<PrivateBus> m_bus;
     std::unique_ptr<QDBusConnection> m_client;
     std::unique_ptr<DesktopIntegration> m_desktop;
-    ToneRecord m_tone;
 
     bool registered(const QString &name = service) const
     {
@@ -67,10 +65,8 @@ class TestMpris : public QObject, public DesktopTest
     void serve(const QString &name = service)
     {
         m_desktop = std::make_unique<DesktopIntegration>(
-            m_window->alarmSetting(), m_window->transportStatus(), *m_window,
-            BusAddresses {m_bus->address(), QString()},
-            DriveTable({{QStringLiteral("C:"), QStringLiteral("/srv/songs")}}),
-            std::make_unique<FakeTone>(m_tone));
+            m_window->transportStatus(), *m_window, BusAddresses {m_bus->address(), QString()},
+            DriveTable({{QStringLiteral("C:"), QStringLiteral("/srv/songs")}}));
         QTRY_VERIFY(registered(name));
     }
 

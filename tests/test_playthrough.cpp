@@ -8,12 +8,15 @@
 #include "platform/host/hostsoundoutput.h"
 #include "platform/host/systemclock.h"
 
+#include <QDeadlineTimer>
 #include <QElapsedTimer>
 #include <QFile>
 #include <QLocalServer>
 #include <QProcess>
 #include <QRandomGenerator>
+#include <QScopeGuard>
 #include <QTemporaryDir>
+#include <QThread>
 #include <QUrl>
 
 #include <algorithm>
@@ -24,8 +27,8 @@
 // MP3 files added through the browser; a countdown plays them past a broken one, and the sound
 // server's sink is heard to play the first and then the third; songs of ten seconds are heard
 // whole; an alarm at a time of day rings after the program was frozen across its second; a muted
-// sink is turned up for an alarm; the slider's levels are heard. Runs under a private sound
-// server (wakewell_audio_test).
+// sink is turned up for an alarm; the slider's levels are heard, and its moves while a song
+// plays at once. Runs under a private sound server (wakewell_audio_test).
 class TestPlaythrough : public QObject, public WindowTest
 {
     Q_OBJECT
@@ -94,6 +97,14 @@ class TestPlaythrough : public QObject, public WindowTest
         m_window->show();
         QVERIFY(QTest::qWaitForWindowExposed(m_window.get()));
         QVERIFY(m_window->mpPlayer().HasAudioOutput());
+    }
+
+    // The window, with one of the songs that make-songs.sh made in its playlist as a.mp3.
+    void openWithSong(const QString &made)
+    {
+        makeSong("a.mp3", made);
+        openWindow();
+        addToPlaylist("C:\\Music", {"a.mp3"});
     }
 
     // The private server's sink: "muted 10% 5%", "unmuted 30% 15%".
@@ -196,9 +207,7 @@ private slots:
         QSKIP("the sink is read back with pactl, which a Windows program cannot start");
 #endif
         setSink(true, volumes);
-        makeSong("a.mp3", "440hz-1s.mp3");
-        openWindow();
-        addToPlaylist("C:\\Music", {"a.mp3"});
+        openWithSong("440hz-1s.mp3");
         // Read while the window shows the song it has just opened, before it sounds.
         QString shownAtOpen;
         connect(m_window->txtSong, &QLineEdit::textChanged, this,
@@ -232,9 +241,7 @@ private slots:
     // (300, -6 dB) and at the left end (0, -24 dB). Run on PipeWire too.
     void sliderLevelsHeard()
     {
-        makeSong("a.mp3", "440hz-1s.mp3");
-        openWindow();
-        addToPlaylist("C:\\Music", {"a.mp3"});
+        openWithSong("440hz-1s.mp3");
         audio::Recording heard;
         QVERIFY2(heard.isOpen(), "nothing records the sound server (PULSE_RECORD_TO)");
         // Played by hand to its end; a song that the sound system played silently (as
@@ -274,6 +281,52 @@ private slots:
         QVERIFY2(near, qPrintable(report));
     }
 
+    // The slider moved with the keyboard while a song plays, to its left end and back to its
+    // right end, is heard within 0.3 s each time. Measured on the recording's own timeline,
+    // which a loaded machine does not stretch: the sound recorded from the moment the key is
+    // pressed until the song holds its new level, moments in which the sink passed nothing
+    // aside. Run on PipeWire too.
+    void volumeHeardWhilePlaying()
+    {
+        openWithSong("440hz-20s.mp3");
+        audio::Recording heard;
+        QVERIFY2(heard.isOpen(), "nothing records the sound server (PULSE_RECORD_TO)");
+        constexpr qsizetype halfSecond = audio::Recording::samplesPerSecond / 2;
+        QTest::mouseClick(m_window->cmdPlay, Qt::LeftButton);
+        // The song has sounded at one level for half a second.
+        QTRY_VERIFY_WITH_TIMEOUT(
+            [&] {
+                const qsizetype now = heard.samples().size();
+                if (now < halfSecond)
+                    return false;
+                const double level = heard.usualLevel(now - halfSecond);
+                return level > 0 && heard.secondsUntilHeld(now - halfSecond, level, level) == 0;
+            }(),
+            10000);
+        QString report;
+        bool atOnce = true;
+        // From the startup's -6.6 dB to the left end's -24 dB, then to the right end's -6 dB.
+        for (const auto &[key, dB] : {std::pair {Qt::Key_Home, -17.4}, {Qt::Key_End, 18.0}}) {
+            const qsizetype before = heard.samples().size();
+            const double was = heard.usualLevel(before - halfSecond);
+            // Pressed as soon as the recording has taken in what the sink has just played.
+            QDeadlineTimer deadline(5000);
+            while (heard.samples().size() == before && !deadline.hasExpired())
+                QThread::usleep(500);
+            const qsizetype pressed = heard.samples().size();
+            QTest::keyClick(m_window->slVolume, key);
+            QTest::qWait(2000);
+            const double seconds
+                = heard.secondsUntilHeld(pressed, was * std::pow(10.0, dB / 20), was);
+            report += seconds < 0 ? QStringLiteral(" never")
+                                  : QStringLiteral(" %1 s").arg(seconds, 0, 'f', 2);
+            atOnce = atOnce && seconds >= 0 && seconds <= 0.3;
+        }
+        QCOMPARE(m_window->mpPlayer().PlayState(), MediaPlayer::Playing);
+        qInfo("the slider's left end heard after, then its right end after:%s", qPrintable(report));
+        QVERIFY2(atOnce, qPrintable(report));
+    }
+
     // The window never waits for the sound server. On Windows the audio service is asked on a
     // thread of its own for HostSoundOutput::waitLimit at most; on Linux the process's one
     // connection, made at its first use to the private server, is the one asked: a server
@@ -304,6 +357,40 @@ private slots:
             QVERIFY2(ms < 3000, qPrintable(QString::number(ms)));
         }
         QTRY_COMPARE(sinkState(), QStringLiteral("unmuted 30% 30%"));
+    }
+
+    // The sink taken away leaves no output, although the server then makes a sink of its own
+    // that plays into nothing (PipeWire's "Dummy Output"); loaded again, it is one again. Run
+    // on PipeWire too.
+    void outputGoneAndBack()
+    {
+#ifndef Q_OS_UNIX
+        QSKIP("the sink is taken away with pactl, which a Windows program cannot start");
+#endif
+        AudioOutputs &outputs = AudioOutputs::machine();
+        bool listed = false;
+        outputs.whenListed(this, [&] { listed = true; });
+        QTRY_VERIFY(listed);
+        QVERIFY(outputs.any());
+        const auto load = [] {
+            return audio::pactl({"load-module", "module-null-sink", "sink_name=test_sink"})
+                       .startsWith(QStringLiteral("pactl failed"))
+                ? QStringLiteral("not loaded")
+                : audio::pactl({"set-default-sink", "test_sink"});
+        };
+        QString module;
+        for (const QString &line : audio::pactl({"list", "short", "modules"}).split(u'\n'))
+            if (line.contains(QStringLiteral("sink_name=test_sink")))
+                module = line.section(u'\t', 0, 0);
+        QVERIFY(audio::pactl({"unload-module", module}).isEmpty());
+        auto loadAgain = qScopeGuard([&] { load(); });
+        QTRY_VERIFY_WITH_TIMEOUT(!outputs.any(), 5000);
+        // Still none once the server has made its own.
+        QTest::qWait(1000);
+        QVERIFY(!outputs.any());
+        loadAgain.dismiss();
+        QCOMPARE(load(), QString());
+        QTRY_VERIFY_WITH_TIMEOUT(outputs.any(), 5000);
     }
 
     // Three songs of ten seconds by continuous play, each heard whole on the sound server's
@@ -388,9 +475,7 @@ private slots:
 #ifndef Q_OS_UNIX
         QSKIP("the process is frozen by a POSIX signal");
 #endif
-        makeSong("a.mp3", "440hz-1s.mp3");
-        openWindow();
-        addToPlaylist("C:\\Music", {"a.mp3"});
+        openWithSong("440hz-1s.mp3");
         QTest::mouseClick(m_window->Option1, Qt::LeftButton);
         const QDateTime alarm = QDateTime::currentDateTime().addSecs(4);
         QTest::keyClicks(m_window->Text2, alarms::timeText(alarm.time()));

@@ -61,7 +61,9 @@ private slots:
         audio::Recording heard;
         QVERIFY2(heard.isOpen(), "nothing records the sound server (PULSE_RECORD_TO)");
         const DriveTable drives({{"C:", QDir::tempPath()}});
-        SongTone tone(std::make_unique<HostMediaPlayer>(drives), drives, 2);
+        SongTone tone(
+            std::make_unique<HostMediaPlayer>(drives),
+            [&drives](const QString &hostPath) { return drives.toDrive(hostPath); }, 2);
         tone.start();
         QTRY_VERIFY_WITH_TIMEOUT(heard.peak() > 0.2, 20000);
         // Heard still after the file has ended twice.

@@ -1,22 +1,53 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "desktoptest.h"
+#include "fakes/fakenotifier.h"
 #include "fakes/faketone.h"
 #include "watch/silenceguard.h"
 
-// The tone of an alarm whose playlist plays nothing, and the missing output said again.
+#include <QApplication>
+
+// The tone of an alarm whose playlist plays nothing, and the missing output said, never in the
+// way of Stop Song.
 class TestTone : public QObject, public DesktopTest
 {
     Q_OBJECT
 
     ToneRecord m_tone;
+    FakeNotifier m_notifier;
     std::unique_ptr<SilenceGuard> m_guard;
 
     void startGuarded()
     {
         startHeldWithThreeSongs();
-        m_guard
-            = std::make_unique<SilenceGuard>(m_window->alarmSetting(), m_window->transportStatus(),
-                                             *m_window, std::make_unique<FakeTone>(m_tone));
+        m_guard = std::make_unique<SilenceGuard>(m_window->alarmSetting(),
+                                                 m_window->transportStatus(), *m_window,
+                                                 std::make_unique<FakeTone>(m_tone), m_notifier);
+    }
+
+    // A click on the button as the window system delivers it, which a box that is modal to
+    // the window would take: QTest's click on a widget reaches it whatever stands in front.
+    void clickAsAPerson(const char *button)
+    {
+        auto *widget = child<QPushButton>(button);
+        QTest::mouseClick(m_window->windowHandle(), Qt::LeftButton, {},
+                          widget->mapTo(m_window.get(), widget->rect().center()));
+    }
+
+    // The machine's outputs are there, or none is, and the guard is told.
+    void outputs(bool present)
+    {
+        player().audioOutput = present;
+        m_guard->audioOutputsChanged();
+    }
+    // The time that the guard gives a lost output to come back.
+    QTimer *lossTimer() const { return m_guard->findChild<QTimer *>("outputLossTimer"); }
+    // That time runs out.
+    void lossTimerRunsOut()
+    {
+        QVERIFY(lossTimer()->isActive());
+        QCOMPARE(lossTimer()->interval(), SilenceGuard::lossGraceMs);
+        lossTimer()->stop();
+        timeout(lossTimer());
     }
 
     // Continuous play through the three songs: each one the player can open plays, and
@@ -39,6 +70,7 @@ private slots:
         m_guard.reset();
         stop();
         m_tone = ToneRecord();
+        m_notifier.said.clear();
     }
 
     void toneWhenNoSongPlayedASecond_data()
@@ -128,29 +160,80 @@ private slots:
         QCOMPARE(m_tone.starts, 0);
     }
 
-    // Said at each loss of the last output while an alarm is set, never otherwise.
-    void lostOutputIsSaidWhileAnAlarmIsSet()
+    // Said when the outputs are first listed and there is none, alarm or not; and when none has
+    // been there for the guard's time while an alarm is set, once for each loss: an output that
+    // comes back sooner (PipeWire's after a resume) is no loss. Said in a notification, never
+    // in a box.
+    void noOutputIsSaid()
     {
-        const QString message
-            = QStringLiteral("No sound output device was found: alarms will not be heard.");
+        const QStringList once {
+            QStringLiteral("No sound output device was found: alarms will not be heard.")};
         startGuarded();
-        auto outputs = [this](bool present) {
-            player().audioOutput = present;
-            m_guard->audioOutputsChanged();
-            QCoreApplication::processEvents();
-        };
-        outputs(false);
-        QCOMPARE(messageText(), QString());
-        outputs(true);
+        player().audioOutput = false;
+        m_guard->audioOutputsListed();
+        QCOMPARE(m_notifier.said, once);
+        // Setting an alarm while none is there says it no second time.
         setTimeAlarm(QStringLiteral("6:30:00 AM"));
+        QVERIFY(!lossTimer()->isActive());
+        outputs(true);
+        // Gone and back within the time, twice, as after a resume.
+        for (int i = 0; i < 2; ++i) {
+            outputs(false);
+            QVERIFY(lossTimer()->isActive());
+            outputs(true);
+            QVERIFY(!lossTimer()->isActive());
+        }
+        // Gone for good.
         outputs(false);
-        QTRY_COMPARE(messageText(), message);
-        closeMessage();
+        lossTimerRunsOut();
+        QCOMPARE(m_notifier.said, once + once);
         outputs(false);
-        QCOMPARE(messageText(), QString());
+        QVERIFY(!lossTimer()->isActive());
+        // Gone while no alarm is set, then an alarm set: timed from the alarm.
+        outputs(true);
+        retype("Text2", QString());
+        outputs(false);
+        QVERIFY(!lossTimer()->isActive());
+        setTimeAlarm(QStringLiteral("6:30:00 AM"));
+        lossTimerRunsOut();
+        QCOMPARE(m_notifier.said, once + once + once);
+        // The alarm taken away before the time has run out: nothing.
         outputs(true);
         outputs(false);
-        QTRY_COMPARE(messageText(), message);
+        retype("Text2", QString());
+        QVERIFY(!lossTimer()->isActive());
+        QCOMPARE(m_notifier.said.size(), 3);
+        QVERIFY(!errorBoxShown());
+    }
+
+    // The machine resumes a minute before the alarm, its outputs going and coming back twice,
+    // then going for longer: whatever is said, the alarm rings and the first click on
+    // "Stop Song" silences it.
+    void stopSongAfterAResume()
+    {
+        startGuarded();
+        // The enlarged window, which shows Stop Song.
+        click("Command2");
+        setTimeAlarm(QStringLiteral("6:30:00 AM"));
+        tickAt(QTime(6, 29, 0));
+        for (int i = 0; i < 2; ++i) {
+            outputs(false);
+            outputs(true);
+        }
+        outputs(false);
+        lossTimerRunsOut();
+        QCOMPARE(m_notifier.said.size(), 1);
+        outputs(true);
+        tickAt(QTime(6, 30, 0));
+        QCOMPARE(player().state, MediaPlayer::Playing);
+        QCoreApplication::processEvents();
+        QCOMPARE(QApplication::activeModalWidget(), nullptr);
+        m_record.calls.clear();
+        clickAsAPerson("Command1");
+        QCOMPARE(m_record.calls, QStringList {"Stop"});
+        QCOMPARE(player().state, MediaPlayer::Stopped);
+        QCOMPARE(title(), QStringLiteral("Wakewell"));
+        QVERIFY(!errorBoxShown());
     }
 };
 

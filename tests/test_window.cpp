@@ -211,17 +211,6 @@ private slots:
         QCOMPARE(m_record.calls, QStringList {});
     }
 
-    void noAudioOutputIsSaidOnceShown()
-    {
-        m_audioOutput = false;
-        start();
-        QTRY_COMPARE(messageText(),
-                     QStringLiteral("No sound output device was found: alarms will not be heard."));
-        closeMessage();
-        QTest::qWait(50);
-        QCOMPARE(messageText(), QString());
-    }
-
     void shutdownStopsOnceAndReleases()
     {
         start();

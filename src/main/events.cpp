@@ -6,7 +6,6 @@
 #include "main/controls.h"
 #include "main/startup.h"
 #include "main/windowsizes.h"
-#include "platform/audiooutputs.h"
 #include "playback/playback.h"
 #include "playlist/playlist.h"
 
@@ -56,13 +55,6 @@ void connectHandlers(frmPlayer &f)
     on(f.lstSelected, &QListWidget::itemDoubleClicked, playback::lstSelectedDoubleClicked);
     on(f.Timer1, &QTimer::timeout, playback::Timer1Timeout);
     on(f.slVolume, &QSlider::valueChanged, playback::slVolumeChanged);
-    // Once the window is on screen and the sound outputs are listed, so that asking for them
-    // never delays it.
-    QObject::connect(&f, &frmPlayer::shownOnScreen, &f, [&f] {
-        AudioOutputs::machine().whenListed(
-            &f, [&f] { f.run([&f] { playback::checkAudioOutput(f); }); });
-    });
-    on(&f, &frmPlayer::audioOutputCheckAsked, playback::checkAudioOutput);
 
     // The options and Text2 run no handler, yet change the alarm that is set.
     for (QRadioButton *option : {f.Option1, f.Option2})

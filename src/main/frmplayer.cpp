@@ -492,8 +492,3 @@ bool frmPlayer::hasAudioOutput()
 {
     return mpPlayer().HasAudioOutput();
 }
-
-void frmPlayer::checkAudioOutput()
-{
-    emit audioOutputCheckAsked();
-}

@@ -129,7 +129,6 @@ public:
     void bringForward() override;
     void quit() override;
     bool hasAudioOutput() override;
-    void checkAudioOutput() override;
 
 signals:
     // The window's own events: a mouse move over its surface (not over a control), and its
@@ -144,8 +143,6 @@ signals:
     // change inside a tick, whose writes are half done), and after settle(). Not once the
     // window is closing.
     void settled();
-    // Asked by checkAudioOutput().
-    void audioOutputCheckAsked();
 
 protected:
     void showEvent(QShowEvent *event) override;

@@ -1,6 +1,8 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "main/events.h"
 #include "platform/host/machine.h"
+#include "watch/alarmwatch.h"
+#include "watch/songtone.h"
 
 #include <QApplication>
 
@@ -15,11 +17,18 @@ int main(int argc, char *argv[])
 
     Machine machine;
     const std::unique_ptr<frmPlayer> window = events::loadWindow(machine.windowPlatform());
-    // The desktop's side starts once the window is seen; it follows the window's objects, so
-    // it is declared after it and ends before it.
-    std::unique_ptr<QObject> desktop;
+    // The desktop's side starts once the window is seen, with the watch over the alarm on it
+    // and the tone played by a player of its own. Both follow the window's objects, so they
+    // are declared after it and end before it; the watch ends before the desktop.
+    std::unique_ptr<Desktop> desktop;
+    std::unique_ptr<AlarmWatch> watch;
     QObject::connect(window.get(), &frmPlayer::shownOnScreen, window.get(), [&] {
-        desktop = machine.startDesktop(window->alarmSetting(), window->transportStatus(), *window);
+        desktop = machine.startDesktop(window->transportStatus(), *window);
+        auto tone = std::make_unique<SongTone>(
+            machine.windowPlatform().createMediaPlayer(),
+            [&machine](const QString &hostPath) { return machine.drivePath(hostPath); });
+        watch = std::make_unique<AlarmWatch>(window->alarmSetting(), window->transportStatus(),
+                                             *window, *desktop, std::move(tone));
     });
     window->show();
     return QApplication::exec();

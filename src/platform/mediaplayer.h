@@ -21,6 +21,10 @@ public:
     // just ended; replaces a song that plays. A file that cannot be played is no error:
     // PlayState() reads Stopped once it has failed.
     virtual void Open(const QString &path) = 0;
+    // Opens the song as Open does, and plays it again from its beginning each time it ends
+    // having played for a second, until the next Open or Stop: a song that ends sooner (one
+    // that cannot play, or no output to play on) is not opened again and again.
+    virtual void Repeat(const QString &path) = 0;
     // Resumes a paused song where it stopped; with none paused it does nothing.
     virtual void Play() = 0;
     // Pauses the song that is open (being opened or playing): PlayState() reads Paused until

@@ -21,10 +21,6 @@ void slVolumeChanged(frmPlayer &f);
 // Tells the window's TransportStatus where the transport stands now.
 void publishStatus(frmPlayer &f);
 
-// An alarm that plays into nothing looks like success and wakes nobody: with no audio output
-// at all, says so.
-void checkAudioOutput(frmPlayer &f);
-
 // Starts the playlist from its first song, or resumes a paused song: for an alarm, and for
 // Play. False when nothing was started because the playlist is empty.
 bool StartAlarmPlayback(frmPlayer &f);

@@ -20,6 +20,4 @@ public:
     virtual void quit() = 0;
     // The player has an audio output now.
     virtual bool hasAudioOutput() = 0;
-    // With no audio output at all, the window says so, as at startup.
-    virtual void checkAudioOutput() = 0;
 };

@@ -18,9 +18,3 @@ void playback::slVolumeChanged(frmPlayer &f)
         throw WakewellError(errors::overflow);
     f.mpPlayer().SetVolume(static_cast<qint32>(v));
 }
-
-void playback::checkAudioOutput(frmPlayer &f)
-{
-    if (!f.mpPlayer().HasAudioOutput())
-        f.report(QStringLiteral("No sound output device was found: alarms will not be heard."));
-}

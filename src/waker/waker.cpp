@@ -1,23 +1,18 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "waker.h"
 
+#include "waker/wakerbus.h"
+
 #include <QDBusArgument>
 #include <QDBusMetaType>
 #include <QDBusPendingCallWatcher>
-#include <QDBusVariant>
-#include <QRandomGenerator>
+#include <QDateTime>
 
-#include <algorithm>
+#include <cstdio>
 
 namespace {
-const QString interface = QString::fromLatin1(Waker::service);
-const QString outOfRange = QStringLiteral("io.github.wakewell.Waker.Error.OutOfRange");
-const QString tooManyTimers = QStringLiteral("io.github.wakewell.Waker.Error.TooManyTimers");
-const QString notAuthorized = QStringLiteral("io.github.wakewell.Waker.Error.NotAuthorized");
-const QString noSuchTimer = QStringLiteral("io.github.wakewell.Waker.Error.NoSuchTimer");
-const QString failed = QStringLiteral("io.github.wakewell.Waker.Error.Failed");
-const QString exiting = QStringLiteral("io.github.wakewell.Waker.Error.Exiting");
-const QString wakeAction = QStringLiteral("io.github.wakewell.Waker.wake");
+// The journal hears of a user's refusals after the first once in this while.
+constexpr std::chrono::seconds refusalsQuiet {10};
 
 quint64 microseconds(std::chrono::seconds s)
 {
@@ -37,64 +32,116 @@ QDBusMessage authorizationQuery(const QString &caller)
     subject.beginStructure();
     subject << QStringLiteral("system-bus-name") << QVariantMap {{QStringLiteral("name"), caller}};
     subject.endStructure();
-    query << QVariant::fromValue(subject) << wakeAction
+    query << QVariant::fromValue(subject) << QString::fromLatin1(WakerBus::action)
           << QVariant::fromValue(QMap<QString, QString>()) << 0u << QString();
     return query;
+}
+
+// "1777616940000000 (2026-05-01T06:29:00.000Z)"; a deadline past the year 9999 as its number.
+QString deadlineText(quint64 deadline)
+{
+    const QString iso = QDateTime::fromMSecsSinceEpoch(qint64(deadline / 1000), Qt::UTC)
+                            .toString(Qt::ISODateWithMs);
+    return iso.isEmpty() ? QString::number(deadline)
+                         : QStringLiteral("%1 (%2)").arg(deadline).arg(iso);
 }
 } // namespace
 
 Waker::Waker(const QDBusConnection &bus, const Limits &limits)
     : m_bus(bus), m_limits(limits),
-      m_callers(QString(), bus, QDBusServiceWatcher::WatchForUnregistration)
+      m_watch(QString(), bus, QDBusServiceWatcher::WatchForUnregistration)
 {
     // polkit's details argument, a{ss}.
     qDBusRegisterMetaType<QMap<QString, QString>>();
     m_idle.setSingleShot(true);
     m_idle.setInterval(limits.idle);
     connect(&m_idle, &QTimer::timeout, this, &Waker::leave);
-    connect(&m_callers, &QDBusServiceWatcher::serviceUnregistered, this, &Waker::callerGone);
+    m_refusalsQuiet.setSingleShot(true);
+    m_refusalsQuiet.setInterval(refusalsQuiet);
+    connect(&m_refusalsQuiet, &QTimer::timeout, this, &Waker::sayRefusalsCounted);
+    connect(&m_watch, &QDBusServiceWatcher::serviceUnregistered, this, &Waker::callerGone);
     settle();
 }
 
-uint Waker::Arm(qulonglong deadline)
+void Waker::SetWake(qulonglong deadline)
 {
-    const QString caller = message().service();
+    const QString name = message().service();
     if (m_leaving) {
-        sendErrorReply(exiting, QStringLiteral("the helper is leaving the bus; call again"));
-    } else if (!inRange(deadline)) {
-        sendErrorReply(outOfRange,
-                       QStringLiteral("the deadline must lie between %1 s and %2 days from now")
-                           .arg(m_limits.minAhead.count())
-                           .arg(m_limits.maxAhead / std::chrono::hours(24)));
-    } else if (checksOf(caller) >= timersPerUser) {
-        sendErrorReply(tooManyTimers,
-                       QStringLiteral("this connection already waits for %1 timers to be allowed")
-                           .arg(timersPerUser));
-    } else {
-        setDelayedReply(true);
-        const quint64 request = ++m_lastRequest;
-        m_requests.emplace(request, Request {message(), deadline, std::nullopt});
-        // Watched before the bus is asked about it: a caller that leaves from now on is seen
-        // leaving, one that left before makes the bus's answer an error.
-        settle();
-        ask(QDBusMessage::createMethodCall(
-                QStringLiteral("org.freedesktop.DBus"), QStringLiteral("/org/freedesktop/DBus"),
-                QStringLiteral("org.freedesktop.DBus"), QStringLiteral("GetConnectionUnixUser"))
-                << caller,
-            request, &Waker::userKnown);
-    }
-    return 0;
-}
-
-void Waker::Cancel(uint id)
-{
-    const auto timer = m_timers.find(id);
-    if (timer == m_timers.end() || timer->second.owner != message().service()) {
-        sendErrorReply(noSuchTimer, QStringLiteral("no timer %1 of this caller").arg(id));
+        sendErrorReply(QString::fromLatin1(WakerBus::Error::Exiting),
+                       QStringLiteral("the helper is leaving the bus; call again"));
         return;
     }
-    m_timers.erase(timer);
-    settle();
+    auto caller = m_callers.find(name);
+    QString why;
+    const std::optional<uint> uid = userOf(name, &why);
+    if (!uid) {
+        refuse(message(), uid, deadline, WakerBus::Error::Unavailable,
+               QStringLiteral("the bus did not say who the caller is (%1)").arg(why));
+        return;
+    }
+    if (!inRange(deadline)) {
+        refuse(message(), uid, deadline, WakerBus::Error::OutOfRange,
+               QStringLiteral("the deadline must lie between %1 s and %2 days from now")
+                   .arg(m_limits.minAhead.count())
+                   .arg(m_limits.maxAhead / std::chrono::hours(24)));
+        return;
+    }
+    if (caller == m_callers.end()) {
+        if (const auto user = m_perUser.find(*uid);
+            user != m_perUser.end() && user->second >= wakesPerUser) {
+            refuse(message(), uid, deadline, WakerBus::Error::TooManyWakes,
+                   QStringLiteral("this user already holds or sets %1 wakes").arg(wakesPerUser));
+            return;
+        }
+        if (m_callers.size() >= callersAtMost) {
+            refuse(message(), uid, deadline, WakerBus::Error::Unavailable,
+                   QStringLiteral("the helper serves as many callers as it can; call again"));
+            return;
+        }
+        // Watched from now on, before polkit is asked about it: should the caller leave,
+        // polkit knows it no longer, or the helper hears that it left.
+        caller = m_callers.try_emplace(name).first;
+        caller->second.uid = *uid;
+        ++m_perUser[*uid];
+        m_watch.addWatchedService(name);
+        settle();
+    }
+    setDelayedReply(true);
+    Caller &c = caller->second;
+    if (c.call)
+        m_bus.send(c.call->createErrorReply(
+            QString::fromLatin1(WakerBus::Error::Superseded),
+            QStringLiteral("a later call of this connection took this one's place")));
+    c.call = message();
+    c.callDeadline = deadline;
+    if (c.checking)
+        return;
+    c.checking = true;
+    auto *watcher = new QDBusPendingCallWatcher(
+        m_bus.asyncCall(authorizationQuery(name), int(m_limits.answer.count())), this);
+    connect(watcher, &QDBusPendingCallWatcher::finished, this,
+            [this, name](QDBusPendingCallWatcher *answered) {
+                answered->deleteLater();
+                polkitAnswered(name, answered->reply());
+            });
+}
+
+void Waker::ClearWake()
+{
+    const auto caller = m_callers.find(message().service());
+    // Holding nothing, the caller has what it asks for.
+    if (caller == m_callers.end())
+        return;
+    Caller &c = caller->second;
+    if (c.call)
+        m_bus.send(std::exchange(c.call, std::nullopt)
+                       ->createErrorReply(QString::fromLatin1(WakerBus::Error::Superseded),
+                                          QStringLiteral("the caller cleared its wake since")));
+    if (c.wake) {
+        say("cancelled", caller->first, c.uid, c.wakeDeadline);
+        c.wake.reset();
+    }
+    forgetIdle(caller);
 }
 
 bool Waker::inRange(quint64 deadline) const
@@ -106,148 +153,183 @@ bool Waker::inRange(quint64 deadline) const
         && deadline <= now + microseconds(m_limits.maxAhead);
 }
 
-int Waker::checksOf(const QString &caller) const
+std::optional<uint> Waker::userOf(const QString &name, QString *why)
 {
-    return int(std::count_if(m_requests.begin(), m_requests.end(),
-                             [&](const auto &r) { return r.second.call.service() == caller; }));
-}
-
-// The user's timers and the user's calls already past the check of that count.
-int Waker::heldBy(uint uid) const
-{
-    return int(std::count_if(m_timers.begin(), m_timers.end(),
-                             [&](const auto &t) { return t.second.uid == uid; })
-               + std::count_if(m_requests.begin(), m_requests.end(),
-                               [&](const auto &r) { return r.second.uid == uid; }));
-}
-
-// Sends a query and goes on with `next` when it is answered, unless the request has been
-// dropped in the meantime (its caller left the bus).
-void Waker::ask(const QDBusMessage &query, quint64 request, Step next)
-{
-    auto *watcher = new QDBusPendingCallWatcher(m_bus.asyncCall(query), this);
-    connect(watcher, &QDBusPendingCallWatcher::finished, this,
-            [this, request, next](QDBusPendingCallWatcher *answered) {
-                answered->deleteLater();
-                if (m_requests.count(request))
-                    (this->*next)(request, answered->reply());
-            });
-}
-
-void Waker::userKnown(quint64 request, const QDBusMessage &answer)
-{
-    Request &r = m_requests.at(request);
-    const QVariant uid = answer.arguments().value(0);
-    if (answer.type() != QDBusMessage::ReplyMessage || answer.signature() != QLatin1String("u")) {
-        refuse(request, notAuthorized, QStringLiteral("the bus does not know the caller"));
-    } else if (heldBy(uid.toUInt()) >= timersPerUser) {
-        refuse(request, tooManyTimers,
-               QStringLiteral("this user already holds %1 timers").arg(timersPerUser));
-    } else {
-        r.uid = uid.toUInt();
-        ask(authorizationQuery(r.call.service()), request, &Waker::polkitAnswered);
+    if (const uint *known = m_users.object(name))
+        return *known;
+    const QDBusMessage answer
+        = m_bus.call(QDBusMessage::createMethodCall(QStringLiteral("org.freedesktop.DBus"),
+                                                    QStringLiteral("/org/freedesktop/DBus"),
+                                                    QStringLiteral("org.freedesktop.DBus"),
+                                                    QStringLiteral("GetConnectionUnixUser"))
+                         << name,
+                     QDBus::Block, int(m_limits.answer.count()));
+    if (answer.type() == QDBusMessage::ReplyMessage && answer.signature() == QLatin1String("u")) {
+        const uint uid = answer.arguments().at(0).toUInt();
+        m_users.insert(name, new uint(uid));
+        return uid;
     }
+    *why = answer.errorName() + QStringLiteral(": ") + answer.errorMessage();
+    return std::nullopt;
 }
 
-void Waker::polkitAnswered(quint64 request, const QDBusMessage &answer)
+void Waker::polkitAnswered(const QString &name, const QDBusMessage &answer)
 {
-    if (answer.type() != QDBusMessage::ReplyMessage
-        || answer.signature() != QLatin1String("(bba{ss})")) {
-        refuse(request, notAuthorized,
-               QStringLiteral("polkit could not be asked: %1").arg(answer.errorMessage()));
+    // Gone from the bus meanwhile: nothing is armed for it.
+    const auto caller = m_callers.find(name);
+    if (caller == m_callers.end())
         return;
+    Caller &c = caller->second;
+    c.checking = false;
+    // The caller may have cleared its wake while polkit was asked.
+    if (c.call) {
+        const QDBusMessage call = *std::exchange(c.call, std::nullopt);
+        const quint64 deadline = c.callDeadline;
+        if (answer.type() != QDBusMessage::ReplyMessage
+            || answer.signature() != QLatin1String("(bba{ss})")) {
+            // No answer in time, polkitd gone or starting again: this says nothing of the
+            // caller's right, and the caller may well be allowed when it calls again.
+            refuse(call, c.uid, deadline, WakerBus::Error::Unavailable,
+                   QStringLiteral("polkit did not answer (%1: %2); call again")
+                       .arg(answer.errorName(), answer.errorMessage()));
+        } else {
+            const QDBusArgument result = answer.arguments().at(0).value<QDBusArgument>();
+            bool authorized = false;
+            result.beginStructure();
+            result >> authorized;
+            if (authorized)
+                arm(name, c, call, deadline);
+            else
+                refuse(call, c.uid, deadline, WakerBus::Error::NotAuthorized,
+                       QStringLiteral("not allowed to wake the machine (polkit action %1)")
+                           .arg(QString::fromLatin1(WakerBus::action)));
+        }
     }
-    const QDBusArgument result = answer.arguments().at(0).value<QDBusArgument>();
-    bool authorized = false;
-    result.beginStructure();
-    result >> authorized;
-    if (authorized)
-        arm(request);
-    else
-        refuse(
-            request, notAuthorized,
-            QStringLiteral("not allowed to wake the machine (polkit action %1)").arg(wakeAction));
+    forgetIdle(caller);
 }
 
-void Waker::arm(quint64 request)
+// The wake set in place of the caller's last one, which stays should the kernel refuse.
+void Waker::arm(const QString &name, Caller &caller, const QDBusMessage &call, quint64 deadline)
 {
-    const auto r = m_requests.extract(request);
     QString error;
-    std::unique_ptr<AlarmTimer> alarm = AlarmTimer::arm(r.mapped().deadline, &error);
+    std::unique_ptr<AlarmTimer> alarm = AlarmTimer::arm(deadline, &error);
     if (!alarm) {
-        m_bus.send(r.mapped().call.createErrorReply(
-            failed, QStringLiteral("the kernel refused the alarm timer: %1").arg(error)));
-        settle();
+        refuse(call, caller.uid, deadline, WakerBus::Error::Failed,
+               QStringLiteral("the kernel refused the alarm timer: %1").arg(error));
         return;
     }
-    const uint id = freshId();
+    const quint64 serial = ++m_lastSerial;
+    // Queued: the timer that fires is deleted by the handler.
     connect(
-        alarm.get(), &AlarmTimer::fired, this, [this, id] { expire(id); }, Qt::QueuedConnection);
-    m_timers.emplace(id, Timer {r.mapped().call.service(), *r.mapped().uid, std::move(alarm)});
-    m_bus.send(r.mapped().call.createReply(QVariant::fromValue(id)));
-    settle();
+        alarm.get(), &AlarmTimer::fired, this, [this, name, serial] { fired(name, serial); },
+        Qt::QueuedConnection);
+    if (caller.wake)
+        say("cancelled", name, caller.uid, caller.wakeDeadline, QStringLiteral("set anew"));
+    caller.wake = std::move(alarm);
+    caller.wakeDeadline = deadline;
+    caller.wakeSerial = serial;
+    say("armed", name, caller.uid, deadline);
+    m_bus.send(call.createReply());
 }
 
-void Waker::refuse(quint64 request, const QString &error, const QString &text)
+void Waker::refuse(const QDBusMessage &call, std::optional<uint> uid, quint64 deadline,
+                   const char *error, const QString &text)
 {
-    m_bus.send(m_requests.extract(request).mapped().call.createErrorReply(error, text));
-    settle();
-}
-
-// Queued after the timer fired: it may have been cancelled, or its owner gone, since.
-void Waker::expire(uint id)
-{
-    const auto timer = m_timers.find(id);
-    if (timer == m_timers.end())
+    const QString name = QString::fromLatin1(error);
+    // A call being handled now is answered here, not by the adaptor.
+    call.setDelayedReply(true);
+    m_bus.send(call.createErrorReply(name, text));
+    // After a user's first refusal, its next ones in the quiet time are counted and said
+    // together at its end, so that a flood of calls cannot flood the journal.
+    const auto [unsaid, first] = m_refusalsUnsaid.try_emplace(uid, 0);
+    if (!first) {
+        ++unsaid->second;
         return;
+    }
+    if (!m_refusalsQuiet.isActive())
+        m_refusalsQuiet.start();
+    say("refused", call.service(), uid, deadline,
+        name.mid(name.lastIndexOf(u'.') + 1) + QStringLiteral(": ") + text);
+}
+
+void Waker::fired(const QString &name, quint64 serial)
+{
+    const auto caller = m_callers.find(name);
+    if (caller == m_callers.end() || !caller->second.wake || caller->second.wakeSerial != serial)
+        return;
+    Caller &c = caller->second;
+    say("fired", name, c.uid, c.wakeDeadline);
     // To the owner alone: nobody else learns when another user's alarm falls due.
-    QDBusMessage expired = QDBusMessage::createTargetedSignal(
-        timer->second.owner, QString::fromLatin1(path), interface, QStringLiteral("Expired"));
-    m_bus.send(expired << id);
-    m_timers.erase(timer);
-    settle();
+    QDBusMessage signal = QDBusMessage::createTargetedSignal(
+        name, QString::fromLatin1(WakerBus::path), QString::fromLatin1(WakerBus::service),
+        QStringLiteral("Fired"));
+    m_bus.send(signal << QVariant::fromValue(qulonglong(c.wakeDeadline)));
+    c.wake.reset();
+    forgetIdle(caller);
 }
 
 void Waker::callerGone(const QString &name)
 {
-    std::erase_if(m_timers, [&](const auto &t) { return t.second.owner == name; });
-    std::erase_if(m_requests, [&](const auto &r) { return r.second.call.service() == name; });
+    const auto caller = m_callers.find(name);
+    if (caller == m_callers.end())
+        return;
+    if (caller->second.wake)
+        say("cancelled", name, caller->second.uid, caller->second.wakeDeadline,
+            QStringLiteral("its caller left the bus"));
+    erase(caller);
+}
+
+void Waker::forgetIdle(Callers::iterator caller)
+{
+    if (!caller->second.wake && !caller->second.checking && !caller->second.call)
+        erase(caller);
+}
+
+void Waker::erase(Callers::iterator caller)
+{
+    const auto user = m_perUser.find(caller->second.uid);
+    if (--user->second == 0)
+        m_perUser.erase(user);
+    m_watch.removeWatchedService(caller->first);
+    m_callers.erase(caller);
     settle();
 }
 
-// Stops watching callers that hold nothing, and counts the idle time while nothing is held.
+// Counts the idle time while nothing is held or asked for.
 void Waker::settle()
 {
-    for (const auto &r : m_requests)
-        m_callers.addWatchedService(r.second.call.service());
-    for (const QString &name : m_callers.watchedServices()) {
-        const bool holds = checksOf(name) > 0
-            || std::any_of(m_timers.begin(), m_timers.end(),
-                           [&](const auto &t) { return t.second.owner == name; });
-        if (!holds)
-            m_callers.removeWatchedService(name);
-    }
-    if (!m_timers.empty() || !m_requests.empty() || m_leaving)
+    if (!m_callers.empty() || m_leaving)
         m_idle.stop();
     else if (!m_idle.isActive())
         m_idle.start();
 }
 
 // The name first: a call that reaches the name from now on starts another helper, and every
-// call sent to this one before is still answered (an Arm with "Exiting", which the caller
+// call sent to this one before is still answered (SetWake with "Exiting", which the caller
 // takes as a cue to call again), for as long as the linger.
 void Waker::leave()
 {
     m_leaving = true;
     emit leaving();
-    m_bus.unregisterService(QString::fromLatin1(service));
+    m_bus.unregisterService(QString::fromLatin1(WakerBus::service));
     QTimer::singleShot(m_limits.linger, this, &Waker::done);
 }
 
-uint Waker::freshId() const
+void Waker::say(const char *what, const QString &name, std::optional<uint> uid, quint64 deadline,
+                const QString &why)
 {
-    uint id = 0;
-    while (id == 0 || m_timers.count(id))
-        id = QRandomGenerator::system()->generate();
-    return id;
+    const QString user = uid ? QString::number(*uid) : QStringLiteral("unknown");
+    std::fprintf(stderr, "%s: uid %s (%s), deadline %s%s%s\n", what, qPrintable(user),
+                 qPrintable(name), qPrintable(deadlineText(deadline)), why.isEmpty() ? "" : ": ",
+                 qPrintable(why));
+}
+
+void Waker::sayRefusalsCounted()
+{
+    for (const auto &[uid, count] : std::exchange(m_refusalsUnsaid, {})) {
+        if (count > 0)
+            std::fprintf(stderr, "refused: uid %s, %d more calls in %lld s\n",
+                         qPrintable(uid ? QString::number(*uid) : QStringLiteral("unknown")), count,
+                         qlonglong(refusalsQuiet.count()));
+    }
 }

@@ -5,13 +5,14 @@
 #include "platform/audiooutputs.h"
 
 AlarmWatch::AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transport,
-                       TransportCommands &commands, MachinePower power,
+                       TransportCommands &commands, Desktop &desktop,
                        std::unique_ptr<TonePlayer> tone, QObject *parent)
-    : QObject(parent), m_power(power), m_wake(alarm, power.wakeTimer),
-      m_guard(alarm, transport, commands, std::move(tone))
+    : QObject(parent), m_alarm(alarm), m_desktop(desktop), m_power(desktop.power()),
+      m_wake(alarm, m_power.wakeTimer),
+      m_guard(alarm, transport, commands, std::move(tone), desktop.notifier())
 {
-    connect(&alarm, &AlarmSetting::setChanged, this,
-            [this](bool set) { m_power.whileSet.setHeld(set); });
+    connect(&alarm, &AlarmSetting::setChanged, this, &AlarmWatch::setChanged);
+    m_power.wakeTimer.onConfirmedChanged([this](bool) { holdWhileSet(); });
     connect(&alarm, &AlarmSetting::deadlineChanged, this, [this] {
         m_wake.deadlineChanged();
         holdWhileDue();
@@ -30,10 +31,13 @@ AlarmWatch::AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transpo
         holdWhileDue();
     });
     connect(&transport, &TransportStatus::closing, this, &AlarmWatch::shutdown);
-    // Tells the guard when the machine's audio outputs change.
+    connect(&desktop, &Desktop::suspending, this, &AlarmWatch::beforeSleep);
+    connect(&desktop, &Desktop::resumed, this, &AlarmWatch::afterSleep);
+    // Tells the guard of the machine's audio outputs, of their first listing too.
+    AudioOutputs::machine().whenListed(&m_guard, [this] { m_guard.audioOutputsListed(); });
     connect(&AudioOutputs::machine(), &AudioOutputs::changed, &m_guard,
             &SilenceGuard::audioOutputsChanged);
-    m_power.whileSet.setHeld(alarm.isSet());
+    setChanged();
     m_wake.deadlineChanged();
     holdWhileDue();
 }
@@ -41,6 +45,20 @@ AlarmWatch::AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transpo
 AlarmWatch::~AlarmWatch()
 {
     shutdown();
+}
+
+void AlarmWatch::setChanged()
+{
+    if (m_alarm.isSet())
+        m_desktop.prepareToPlay();
+    holdWhileSet();
+}
+
+void AlarmWatch::holdWhileSet()
+{
+    const bool set = m_alarm.isSet();
+    m_power.whileSet.setHeld(set);
+    m_power.withoutWake.setHeld(set && !m_power.wakeTimer.isConfirmed());
 }
 
 void AlarmWatch::holdWhileDue()
@@ -67,6 +85,8 @@ void AlarmWatch::shutdown()
     if (m_closed)
         return;
     m_closed = true;
+    m_power.wakeTimer.onConfirmedChanged(nullptr);
+    m_power.withoutWake.setHeld(false);
     m_power.whileSet.setHeld(false);
     m_power.whileDue.setHeld(false);
     m_wake.shutdown();

@@ -1,7 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/keepawake.h"
+#include "platform/desktop.h"
 #include "watch/silenceguard.h"
 #include "watch/wakeschedule.h"
 
@@ -9,33 +9,23 @@
 
 #include <memory>
 
-class WakeTimer;
-
-// The platform's ways to keep the computer awake and to wake it.
-struct MachinePower
-{
-    // Held while an alarm is set.
-    KeepAwake &whileSet;
-    // Held from shortly before an alarm falls due until the music it started ends, against a
-    // closed lid too.
-    KeepAwake &whileDue;
-    WakeTimer &wakeTimer;
-};
-
-// Watches over a set alarm, on any desktop: the computer is kept awake while an alarm is set
-// and let go when none is, woken for the alarm should it sleep all the same (WakeSchedule),
-// kept awake from shortly before the alarm falls due (also when woken for it) until the music
-// that it started ends, and an alarm that plays nothing is still heard (SilenceGuard), also
-// when the machine's sound outputs change. It follows what the window tells of its alarm and
-// its transport; when the window closes, before it releases its player, all end.
+// Watches over a set alarm, on any desktop: the computer is woken for the alarm
+// (WakeSchedule), and kept from sleeping on its own while an alarm is set only as long as that
+// wake is not confirmed: a computer that will wake for its alarm may sleep until then, one
+// that may not stays awake. It is kept awake from shortly before the alarm falls due (also
+// when woken for it) until the music that it started ends, and an alarm that plays nothing is
+// still heard (SilenceGuard), which also says when no sound output is there. The player is
+// started as soon as an alarm is set. It follows what the window tells of its alarm and its
+// transport, and the desktop's word of each sleep; when the window closes, before it releases
+// its player, all end.
 class AlarmWatch : public QObject
 {
     Q_OBJECT
 
 public:
-    // The window's objects, and what power names, must outlive the watch.
+    // The window's objects and the desktop must outlive the watch.
     AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transport,
-               TransportCommands &commands, MachinePower power, std::unique_ptr<TonePlayer> tone,
+               TransportCommands &commands, Desktop &desktop, std::unique_ptr<TonePlayer> tone,
                QObject *parent = nullptr);
     ~AlarmWatch() override;
 
@@ -50,9 +40,13 @@ public:
     void afterSleep();
 
 private:
+    void setChanged();
+    void holdWhileSet();
     void holdWhileDue();
     void shutdown();
 
+    const AlarmSetting &m_alarm;
+    Desktop &m_desktop;
     MachinePower m_power;
     WakeSchedule m_wake;
     // From an alarm's start of the playlist until nothing plays any more.

@@ -2,15 +2,23 @@
 #include "watch/silenceguard.h"
 
 #include "alarm/alarmsetting.h"
+#include "platform/notifier.h"
 #include "playback/transportcommands.h"
+
+#include <cstdio>
 
 SilenceGuard::SilenceGuard(const AlarmSetting &alarm, const TransportStatus &transport,
                            TransportCommands &commands, std::unique_ptr<TonePlayer> tone,
-                           QObject *parent)
+                           Notifier &notifier, QObject *parent)
     : QObject(parent), m_alarm(alarm), m_transport(transport), m_commands(commands),
-      m_tone(std::move(tone)), m_hadOutput(commands.hasAudioOutput())
+      m_tone(std::move(tone)), m_notifier(notifier), m_lossTimer(this)
 {
+    m_lossTimer.setObjectName(QStringLiteral("outputLossTimer"));
+    m_lossTimer.setSingleShot(true);
+    m_lossTimer.setInterval(lossGraceMs);
+    connect(&m_lossTimer, &QTimer::timeout, this, &SilenceGuard::sayNoOutput);
     connect(&alarm, &AlarmSetting::startedPlaylist, this, &SilenceGuard::alarmStartedPlaylist);
+    connect(&alarm, &AlarmSetting::setChanged, this, &SilenceGuard::watchForLoss);
     connect(&transport, &TransportStatus::stateChanged, this, &SilenceGuard::transportChanged);
 }
 
@@ -25,6 +33,7 @@ void SilenceGuard::shutdown()
     m_songsPlayedAtAlarm.reset();
     m_sounding = false;
     m_tone->stop();
+    m_lossTimer.stop();
 }
 
 void SilenceGuard::alarmStartedPlaylist()
@@ -51,12 +60,38 @@ void SilenceGuard::transportChanged(playback::Transport transport)
     }
 }
 
+void SilenceGuard::audioOutputsListed()
+{
+    if (!m_closed && !m_commands.hasAudioOutput())
+        sayNoOutput();
+}
+
 void SilenceGuard::audioOutputsChanged()
+{
+    watchForLoss();
+}
+
+void SilenceGuard::watchForLoss()
 {
     if (m_closed)
         return;
-    const bool hasOutput = m_commands.hasAudioOutput();
-    if (m_hadOutput && !hasOutput && m_alarm.isSet())
-        m_commands.checkAudioOutput();
-    m_hadOutput = hasOutput;
+    if (m_commands.hasAudioOutput()) {
+        m_noOutputSaid = false;
+        m_lossTimer.stop();
+    } else if (!m_alarm.isSet()) {
+        m_lossTimer.stop();
+    } else if (!m_noOutputSaid && !m_lossTimer.isActive()) {
+        m_lossTimer.start();
+    }
+}
+
+void SilenceGuard::sayNoOutput()
+{
+    m_noOutputSaid = true;
+    const QString text
+        = QStringLiteral("No sound output device was found: alarms will not be heard.");
+    std::fprintf(stderr, "Wakewell: %s\n", qPrintable(text));
+    m_notifier.notify(text,
+                      QStringLiteral("Connect speakers or headphones, or choose an output in the "
+                                     "sound settings."));
 }

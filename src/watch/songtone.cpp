@@ -41,8 +41,8 @@ QByteArray wavHeader(qsizetype dataBytes)
 
 } // namespace
 
-SongTone::SongTone(std::unique_ptr<ThreadedPlayer> player, DriveTable drives, int seconds)
-    : m_player(std::move(player)), m_drives(std::move(drives)), m_seconds(seconds)
+SongTone::SongTone(std::unique_ptr<MediaPlayer> player, DrivePath drivePath, int seconds)
+    : m_player(std::move(player)), m_drivePath(std::move(drivePath)), m_seconds(seconds)
 {
 }
 
@@ -81,6 +81,6 @@ bool SongTone::writeFile()
         || file.write(second.repeated(m_seconds)) != second.size() * m_seconds)
         return false;
     file.close();
-    m_song = m_drives.toDrive(file.fileName()).value_or(QString());
+    m_song = m_drivePath(file.fileName()).value_or(QString());
     return !m_song.isEmpty();
 }

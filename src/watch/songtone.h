@@ -1,12 +1,12 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
-#include "platform/host/hostfilesystem.h"
-#include "platform/host/threadedplayer.h"
+#include "platform/mediaplayer.h"
 #include "watch/toneplayer.h"
 
 #include <QTemporaryDir>
 
+#include <functional>
 #include <memory>
 #include <optional>
 
@@ -17,8 +17,10 @@
 class SongTone final : public TonePlayer
 {
 public:
-    // The drive table maps the file's host path into the player's drive form.
-    SongTone(std::unique_ptr<ThreadedPlayer> player, DriveTable drives, int seconds = 30);
+    // The drive-form path of a host path, as the player takes it; none where it has none.
+    using DrivePath = std::function<std::optional<QString>(const QString &hostPath)>;
+
+    SongTone(std::unique_ptr<MediaPlayer> player, DrivePath drivePath, int seconds = 30);
     ~SongTone() override;
 
     void start() override;
@@ -27,8 +29,8 @@ public:
 private:
     bool writeFile();
 
-    std::unique_ptr<ThreadedPlayer> m_player;
-    DriveTable m_drives;
+    std::unique_ptr<MediaPlayer> m_player;
+    DrivePath m_drivePath;
     int m_seconds;
     // Holds the file, once written, while the tone lives.
     std::optional<QTemporaryDir> m_folder;

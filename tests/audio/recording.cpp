@@ -86,6 +86,32 @@ double audio::Recording::usualLevel(qsizetype from)
     return levels[levels.size() / 2];
 }
 
+double audio::Recording::secondsUntilHeld(qsizetype from, double level, double other)
+{
+    // Stretches of 10 ms: four periods of the songs' lowest pitch, so that each holds its peak.
+    constexpr int stretch = samplesPerSecond / 100;
+    const double tolerance = std::pow(10.0, 2.0 / 20);
+    const double silence = std::min(level, other) / 4;
+    const QList<double> &all = samples();
+    // The stretches that sounded so far, and those that sounded before the level was held,
+    // while it is.
+    int sounding = 0;
+    int held = -1;
+    for (qsizetype at = from; at + stretch <= all.size(); at += stretch) {
+        double most = 0;
+        for (qsizetype i = at; i < at + stretch; ++i)
+            most = std::max(most, std::abs(all[i]));
+        if (most < silence)
+            continue;
+        if (most > level * tolerance || most < level / tolerance)
+            held = -1;
+        else if (held < 0)
+            held = sounding;
+        ++sounding;
+    }
+    return held < 0 ? -1 : double(held) * stretch / samplesPerSecond;
+}
+
 QList<audio::Recording::Sound> audio::Recording::sounds(qsizetype from)
 {
     const QList<double> &all = samples();

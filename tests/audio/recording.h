@@ -37,6 +37,11 @@ public:
     // the loudest samples of its sounding stretches, so that a moment at another level (a
     // volume applied late) does not count. 0 when nothing sounded.
     double usualLevel(qsizetype from);
+    // How long the sound went on, from the given sample on, before it came to hold the given
+    // level (within 2 dB) to the end of the recording; -1 when it does not. Seconds of sound:
+    // moments far below both that level and the other one that it changes from, in which the
+    // sink passed nothing (as it does at times on a loaded machine), do not count.
+    double secondsUntilHeld(qsizetype from, double level, double other);
     // A stretch of a tenth of a second or more that sounded at one pitch, in hertz, and how
     // long it sounded.
     struct Sound

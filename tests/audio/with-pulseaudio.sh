@@ -36,8 +36,7 @@ recorder=""
 stop_server() {
     [ -n "$watchdog" ] && kill "$watchdog" 2>/dev/null || true
     if [ -n "$recorder" ]; then
-        # Interrupted, parec writes out what it holds.
-        kill -INT "$recorder" 2>/dev/null || true
+        kill -TERM "$recorder" 2>/dev/null || true
         wait "$recorder" 2>/dev/null || true
     fi
     # The server's programs in the reverse order of their start: the clients of the others
@@ -128,8 +127,23 @@ fi
 if [ -n "${PULSE_RECORD_TO:-}" ]; then
     # The sink's left channel alone: a one-channel recording of both would be their mean on
     # PulseAudio and their sum over the square root of 2 on PipeWire, 3 dB louder.
-    parec -d test_sink.monitor --format=s16le --channels=1 --channel-map=front-left --rate=8000 \
-        --raw --latency-msec=20 >"$PULSE_RECORD_TO" &
+    # parec ends when the sink goes, as a test may take it away for a moment: it is started
+    # again once the sink is back, and the recording goes on after the gap.
+    : >"$PULSE_RECORD_TO"
+    (
+        stopping=false
+        parec=""
+        # Interrupted, parec writes out what it holds.
+        trap 'stopping=true; [ -z "$parec" ] || kill -INT "$parec" 2>/dev/null' TERM
+        until $stopping || ! kill -0 "$parent" 2>/dev/null; do
+            parec -d test_sink.monitor --format=s16le --channels=1 --channel-map=front-left \
+                --rate=8000 --raw --latency-msec=20 >>"$PULSE_RECORD_TO" 2>/dev/null &
+            parec=$!
+            # A wait cut short by the signal is made again, for parec to finish writing.
+            wait "$parec" || wait "$parec" || true
+            $stopping || sleep 0.2
+        done
+    ) &
     recorder=$!
 fi
 

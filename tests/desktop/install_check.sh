@@ -82,8 +82,11 @@ grep -m1 '<release ' "$metainfo" | grep -q "version=\"$version\"" \
     || fail "the metadata's latest release is not $version"
 dpkg-deb --fsys-tarfile "$deb" | tar -xO ./usr/share/dbus-1/system-services/io.github.wakewell.Waker.service \
     | grep -qx "Exec=/usr/libexec/wakewell/wakewell-waker" || fail "the package's D-Bus service starts no /usr/libexec/wakewell/wakewell-waker"
+# Listed whole first: grep -q stops reading at its match, and tar's next line would then fail
+# the pipe.
+scripts=$(dpkg-deb --ctrl-tarfile "$deb" | tar -t)
 for script in postinst prerm; do
-    dpkg-deb --ctrl-tarfile "$deb" | tar -t | grep -qx "\./$script" || fail "the package has no $script"
+    grep -qx "\./$script" <<<"$scripts" || fail "the package has no $script"
 done
 # Debian's own checks of a package: any error or warning fails.
 lintian --info --fail-on error,warning "$deb" || fail "lintian found errors or warnings in the package"

@@ -3,8 +3,10 @@
 # Runs Wakewell in an X server of its own with the accessibility bus (AT-SPI) that screen
 # readers read, on a D-Bus session bus of its own, and has read_aloud.py read the window from
 # that bus while it presses keys and clicks: the names of the controls, the Tab order, the
-# clock's ticks, the alert and the announcement of a song (see read_aloud.py). No sound server
-# runs, so that Wakewell says that it found no sound output; a song is made for it to start.
+# clock's ticks, the notification of a missing output and the announcement of a song (see
+# read_aloud.py). No sound server runs, so that Wakewell says that it found no sound output,
+# to the desktop's notifications (notifications.py stands in for them); a song is made for it
+# to start.
 # Usage: read_aloud.sh <program>
 set -euo pipefail
 program=$1
@@ -14,9 +16,9 @@ for tool in sox lame dbus-daemon /usr/libexec/at-spi-bus-launcher; do
 done
 
 work=$(mktemp -d)
-xvfb= bus= app=
+xvfb= bus= app= notifications=
 finish() {
-    for pid in $app $bus $xvfb; do kill "$pid" 2>/dev/null || true; done
+    for pid in $app $notifications $bus $xvfb; do kill "$pid" 2>/dev/null || true; done
     wait 2>/dev/null || true
     rm -rf "$work"
 }
@@ -32,6 +34,9 @@ dbus-daemon --session --nofork --nopidfile --print-address=3 3>"$work/bus" >/dev
 bus=$!
 wait_for test -s "$work/bus" || fail "the session bus did not start"
 export DBUS_SESSION_BUS_ADDRESS=$(head -n 1 "$work/bus")
+/usr/bin/python3 "$(dirname "$0")/notifications.py" "$work/notes" "$work/notifying" &
+notifications=$!
+wait_for test -e "$work/notifying" || fail "the notification service did not start"
 
 mkdir "$work/songs"
 sox -n -r 44100 -c 2 "$work/tone.wav" synth 2 sine 440 2>/dev/null
@@ -42,6 +47,6 @@ QT_QPA_PLATFORM=xcb QT_ACCESSIBILITY=1 QT_LINUX_ACCESSIBILITY_ALWAYS_ON=1 \
     "$program" >"$work/wakewell.log" 2>&1 &
 app=$!
 wait_for find_window || fail "no window titled \"Wakewell of Your\""
-/usr/bin/python3 "$(dirname "$0")/read_aloud.py" "$window" "$work/songs" ||
+/usr/bin/python3 "$(dirname "$0")/read_aloud.py" "$window" "$work/songs" "$work/notes" ||
     fail "read aloud: $(cat "$work/wakewell.log")"
-echo "read aloud: every control named, the Tab order followed, the clock quiet, the alert and the song announced"
+echo "read aloud: every control named, the Tab order followed, the clock quiet, the missing output and the song announced, no box over the window"

@@ -1,10 +1,10 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #pragma once
 
+#include "fakes/fakenotifier.h"
 #include "fakes/faketone.h"
 #include "main/frmplayer.h"
-#include "platform/keepawake.h"
-#include "platform/waketimer.h"
+#include "platform/desktop.h"
 #include "watch/alarmwatch.h"
 
 #include <QStringList>
@@ -12,7 +12,8 @@
 #include <memory>
 #include <optional>
 
-// The wake asked, and every call that asked it: "arm 2026-12-08T06:29:00Z", "cancel".
+// The wake asked, and every call that asked it: "arm 2026-12-08T06:29:00Z", "cancel". A wake
+// armed is held once the test confirms it; a new one is not held until then.
 class FakeWakeTimer final : public WakeTimer
 {
 public:
@@ -20,12 +21,16 @@ public:
     {
         armed = when;
         calls << QStringLiteral("arm ") + when.toUTC().toString(Qt::ISODate);
+        confirmed(false);
     }
     void cancel() override
     {
         armed.reset();
         calls << QStringLiteral("cancel");
+        confirmed(false);
     }
+    // The system has taken the wake armed, or has lost or refused it.
+    void confirm(bool held) { confirmed(held); }
 
     std::optional<QDateTime> armed;
     QStringList calls;
@@ -45,20 +50,32 @@ public:
     int letGo = 0;
 };
 
-// Fakes of every way the alarm watch keeps the computer awake and wakes it.
-struct FakePower
+// A desktop of fakes: every way the alarm watch keeps the computer awake and wakes it. The
+// test tells of a sleep by calling the watch.
+class FakePower final : public Desktop
 {
+public:
+    FakeKeepAwake withoutWake;
     FakeKeepAwake whileSet;
     FakeKeepAwake whileDue;
     FakeWakeTimer wake;
+    // A real wake timer in place of the fake, if set before the watch is made.
+    WakeTimer *timer = nullptr;
+    int preparedToPlay = 0;
     ToneRecord tone;
+    FakeNotifier notes;
 
-    // The watch over the window, with a real wake timer if given; to be destroyed before it.
-    std::unique_ptr<AlarmWatch> watch(frmPlayer &f, WakeTimer *timer = nullptr)
+    MachinePower power() override
     {
-        return std::make_unique<AlarmWatch>(
-            f.alarmSetting(), f.transportStatus(), f,
-            MachinePower {whileSet, whileDue, timer ? *timer : wake},
-            std::make_unique<FakeTone>(tone));
+        return {withoutWake, whileSet, whileDue, timer ? *timer : wake};
+    }
+    void prepareToPlay() override { ++preparedToPlay; }
+    Notifier &notifier() override { return notes; }
+
+    // The watch over the window; to be destroyed before it and before this.
+    std::unique_ptr<AlarmWatch> watch(frmPlayer &f)
+    {
+        return std::make_unique<AlarmWatch>(f.alarmSetting(), f.transportStatus(), f, *this,
+                                            std::make_unique<FakeTone>(tone));
     }
 };

@@ -71,6 +71,14 @@ QDBusConnection PrivateBus::connect(const QString &name) const
     return connection;
 }
 
+QByteArray PrivateBus::errors()
+{
+    // What is in the pipe already, not only what the event loop has read of it.
+    m_daemon.setReadChannel(QProcess::StandardError);
+    while (m_daemon.waitForReadyRead(0)) { }
+    return m_daemon.readAllStandardError();
+}
+
 void PrivateBus::pause()
 {
     ::kill(static_cast<pid_t>(m_daemon.processId()), SIGSTOP);

@@ -22,6 +22,9 @@ public:
     QString address() const { return m_address; }
     // A connection of the test's own, by a name of its own.
     QDBusConnection connect(const QString &name) const;
+    // What the daemon and the services that it started have written to standard error since
+    // the last call.
+    QByteArray errors();
     // The daemon stops answering until resume(), as a hung bus does.
     void pause();
     void resume();

@@ -60,7 +60,7 @@ BLOCK = 0.1  # seconds of the recording judged at once, in parts of PART seconds
 PART = 0.02
 # The wake helper's call that arms a wake, with a deadline in microseconds since the epoch;
 # the polkit action that it asks for, and its refusal.
-WAKE_CALL = "Arm"
+WAKE_CALL = "SetWake"
 WAKE_ACTION = "io.github.wakewell.Waker.wake"
 NOT_AUTHORIZED = "io.github.wakewell.Waker.Error.NotAuthorized"
 # The guest's user at the seat, and a user with no session at all.

@@ -2,7 +2,6 @@
 #include "platform/host/machine.h"
 
 #include "platform/host/hostmediaplayer.h"
-#include "watch/songtone.h"
 
 Machine::Machine() = default;
 
@@ -13,7 +12,7 @@ Platform Machine::windowPlatform()
             &m_soundOutput};
 }
 
-std::unique_ptr<TonePlayer> Machine::makeTone() const
+std::optional<QString> Machine::drivePath(const QString &hostPath) const
 {
-    return std::make_unique<SongTone>(std::make_unique<HostMediaPlayer>(m_drives), m_drives);
+    return m_drives.toDrive(hostPath);
 }

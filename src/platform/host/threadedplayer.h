@@ -35,9 +35,7 @@ public:
     ~ThreadedPlayer() override;
 
     void Open(const QString &path) override;
-    // Opens the song as Open does, and plays it again from its beginning each time it ends
-    // having played for playedMs, until the next Open or Stop.
-    void Repeat(const QString &path);
+    void Repeat(const QString &path) override;
     void Play() override;
     void Pause() override;
     void Stop() override;

@@ -36,17 +36,33 @@ GstPlayerEngine::GstPlayerEngine()
     // never set, so no volume is asked of the stream: either server opens it at the volume
     // that it keeps for the program, 100% unless the user has changed it in a mixer.
     m_volume = gst_element_factory_make("volume", nullptr);
-    if (!m_volume) {
-        qWarning("GStreamer has no volume element (gstreamer1.0-plugins-base): no song can play");
+    // PulseAudio's sink, on the server's default output (PipeWire serves it too); GStreamer's
+    // own choice where there is none.
+    GstElement *sink = gst_element_factory_make("pulsesink", nullptr);
+    if (!sink)
+        sink = gst_element_factory_make("autoaudiosink", nullptr);
+    if (!m_volume || !sink) {
+        qWarning("GStreamer has no volume element or no audio sink (gstreamer1.0-plugins-base, "
+                 "gstreamer1.0-plugins-good): no song can play");
+        for (GstElement *element : {m_volume, sink})
+            if (element)
+                gst_object_unref(gst_object_ref_sink(element));
+        m_volume = nullptr;
         gst_clear_object(&m_playbin);
         return;
     }
     gst_object_ref_sink(m_volume);
-    g_object_set(m_playbin, "audio-filter", m_volume, nullptr);
-    // PulseAudio's sink, on the server's default output (PipeWire serves it too); playbin's
-    // own choice where there is none.
-    if (GstElement *sink = gst_element_factory_make("pulsesink", nullptr))
-        g_object_set(m_playbin, "audio-sink", sink, nullptr);
+    // The volume element sits in the audio sink, right ahead of the output, so that a new
+    // level is heard within the sink's own buffer (pulsesink's 200 ms): as playbin's audio
+    // filter it came ahead of the queue that playbin keeps before its sink, a second long,
+    // and each change was heard only 1.2 s later.
+    GstElement *output = gst_bin_new("output");
+    gst_bin_add_many(GST_BIN(output), m_volume, sink, nullptr);
+    gst_element_link(m_volume, sink);
+    GstPad *input = gst_element_get_static_pad(m_volume, "sink");
+    gst_element_add_pad(output, gst_ghost_pad_new("sink", input));
+    gst_object_unref(input);
+    g_object_set(m_playbin, "audio-sink", output, nullptr);
     m_bus = gst_element_get_bus(m_playbin);
 }
 

@@ -16,8 +16,9 @@ typedef struct _GstMessage GstMessage;
 // every song. Each load first takes the pipeline down to READY, which returns only once its
 // streaming threads have stopped, and then drops whatever the bus still holds: every message
 // read after that belongs to the song just loaded, so the end or the error of one song can
-// never end or fail the next. The level is a volume element's, in the pipeline, so that the
-// sound server plays the song at the level given whichever server it is. The output is
+// never end or fail the next. The level is a volume element's, in the pipeline right ahead of
+// the output, so that the sound server plays the song at the level given whichever server it
+// is, and a change is heard at once. The output is
 // the sound server's default, no device named, so the server moves the song when the default
 // changes (a headset plugged in or taken away).
 class GstPlayerEngine final : public PlayerEngine
@@ -47,7 +48,8 @@ private:
     void finish(Status status);
 
     GstElement *m_playbin = nullptr;
-    // Applies the level, as playbin's audio filter; set whenever m_playbin is.
+    // Applies the level, in playbin's audio sink ahead of the output; set whenever
+    // m_playbin is.
     GstElement *m_volume = nullptr;
     GstBus *m_bus = nullptr;
     // Tells the news as the bus receives it; lives in the engine's thread.

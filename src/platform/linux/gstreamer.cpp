@@ -24,14 +24,21 @@ bool gstreamer::start()
     return started;
 }
 
+namespace {
+// Starts GStreamer and loads the plugins that a song plays through.
+void loadPlugins()
+{
+    if (!gstreamer::start())
+        return;
+    for (const char *name : {"coreelements", "typefindfunctions", "playback", "audioparsers",
+                             "mpg123", "audioconvert", "audioresample", "volume", "pulseaudio"})
+        if (GstPlugin *plugin = gst_plugin_load_by_name(name))
+            gst_object_unref(plugin);
+}
+} // namespace
+
 void gstreamer::startAhead()
 {
-    QThreadPool::globalInstance()->start([] {
-        if (!start())
-            return;
-        for (const char *name : {"coreelements", "typefindfunctions", "playback", "audioparsers",
-                                 "mpg123", "audioconvert", "audioresample", "volume", "pulseaudio"})
-            if (GstPlugin *plugin = gst_plugin_load_by_name(name))
-                gst_object_unref(plugin);
-    });
+    static std::once_flag once;
+    std::call_once(once, [] { QThreadPool::globalInstance()->start(loadPlugins); });
 }

@@ -2,7 +2,9 @@
 #include "platform/linux/kernelwaketimer.h"
 
 #include "platform/linux/buslink.h"
+#include "platform/linux/desktopnotifier.h"
 #include "waker/alarmtimer.h"
+#include "waker/wakerbus.h"
 #include "waker_proxy.h"
 
 #include <QDBusPendingCallWatcher>
@@ -13,8 +15,6 @@
 #include <cstdio>
 
 namespace {
-const QString interface = QString::fromLatin1(KernelWakeTimer::service);
-
 qulonglong microseconds(const QDateTime &when)
 {
     return qulonglong(when.toMSecsSinceEpoch()) * 1000;
@@ -25,22 +25,9 @@ QByteArray timeText(const QDateTime &when)
     return when.toLocalTime().toString(QStringLiteral("HH:mm:ss")).toLatin1();
 }
 
-// Why the helper would not wake the computer, in the user's words.
-QString refusal(const QDBusError &error)
-{
-    const QString name = error.name();
-    if (error.type() == QDBusError::ServiceUnknown)
-        return QStringLiteral("Wakewell's wake helper (wakewell-waker) is not installed");
-    if (name == interface + QStringLiteral(".Error.NotAuthorized"))
-        return QStringLiteral("the system does not allow this user to wake the computer");
-    if (name == interface + QStringLiteral(".Error.Failed"))
-        return QStringLiteral("the kernel refused the wake timer (%1)").arg(error.message());
-    return QStringLiteral("the wake helper refused (%1: %2)").arg(name, error.message());
-}
-
 // A failure that the same call may not meet again shortly: the helper busy, leaving, being
-// started or restarted, or the bus at its limits. A service unknown before the helper has
-// ever been seen is one that is not installed.
+// started or restarted, polkit not answering it, or the bus at its limits. A service unknown
+// before the helper has ever been seen is one that is not installed.
 bool passing(const QDBusError &error, bool helperSeen)
 {
     switch (error.type()) {
@@ -58,7 +45,30 @@ bool passing(const QDBusError &error, bool helperSeen)
     const QString name = error.name();
     return name.startsWith(QLatin1String("org.freedesktop.DBus.Error.Spawn."))
         || name.startsWith(QLatin1String("org.freedesktop.systemd1."))
-        || name == interface + QStringLiteral(".Error.Exiting");
+        || name == QLatin1String(WakerBus::Error::Exiting)
+        || name == QLatin1String(WakerBus::Error::Unavailable);
+}
+
+// Why the helper would not wake the computer, in the user's words; for a failure that
+// passes, that it is asked again.
+QString refusal(const QDBusError &error, bool passes)
+{
+    const QString name = error.name();
+    if (name == QLatin1String(WakerBus::Error::Unavailable))
+        return QStringLiteral("the system did not say in time whether this user may wake the "
+                              "computer (%1); it is asked again as the computer goes to sleep")
+            .arg(error.message());
+    if (passes)
+        return QStringLiteral("the wake helper did not answer (%1: %2); it is asked again as "
+                              "the computer goes to sleep")
+            .arg(name, error.message());
+    if (error.type() == QDBusError::ServiceUnknown)
+        return QStringLiteral("Wakewell's wake helper (wakewell-waker) is not installed");
+    if (name == QLatin1String(WakerBus::Error::NotAuthorized))
+        return QStringLiteral("the system does not allow this user to wake the computer");
+    if (name == QLatin1String(WakerBus::Error::Failed))
+        return QStringLiteral("the kernel refused the wake timer (%1)").arg(error.message());
+    return QStringLiteral("the wake helper refused (%1: %2)").arg(name, error.message());
 }
 } // namespace
 
@@ -82,8 +92,11 @@ void KernelWakeTimer::arm(const QDateTime &when, const QDateTime &alarm)
     // A new wake starts afresh, without waiting out a pause.
     m_failures = 0;
     m_retry.stop();
+    m_resting = false;
     if (m_way != Way::Helper)
         setOwnTimer();
+    if (m_way == Way::Helper)
+        confirmed(false);
     reconcile();
 }
 
@@ -92,8 +105,11 @@ void KernelWakeTimer::cancel()
     if (!m_wanted)
         return;
     m_wanted.reset();
+    m_failures = 0;
     m_retry.stop();
+    m_resting = false;
     m_own.reset();
+    confirmed(false);
     reconcile();
 }
 
@@ -113,9 +129,10 @@ void KernelWakeTimer::othersSettled()
 
 void KernelWakeTimer::hurry()
 {
-    if (!m_retry.isActive())
+    if (!m_retry.isActive() && !m_resting)
         return;
     m_retry.stop();
+    m_resting = false;
     reconcile();
 }
 
@@ -144,9 +161,18 @@ void KernelWakeTimer::systemReady()
         emit settled();
 }
 
+std::optional<QDateTime> KernelWakeTimer::target() const
+{
+    if (!m_wanted || m_wanted->when == m_refused || m_wanted->when == m_fired)
+        return std::nullopt;
+    return m_wanted->when;
+}
+
 void KernelWakeTimer::reconcile()
 {
-    if (m_way != Way::Helper || m_asking || m_retry.isActive() || (!m_wanted && m_armedId == 0))
+    const std::optional<QDateTime> wake = target();
+    if (m_way != Way::Helper || m_asking || m_retry.isActive() || m_resting
+        || (m_heldKnown && m_held == wake))
         return;
     if (!m_system.isReady()) {
         if (m_mayConnect())
@@ -159,12 +185,13 @@ void KernelWakeTimer::reconcile()
         return;
     }
     if (!m_helper) {
-        m_helper = std::make_unique<WakerProxy>(interface, QString::fromLatin1(path),
+        const QString service = QString::fromLatin1(WakerBus::service);
+        m_helper = std::make_unique<WakerProxy>(service, QString::fromLatin1(WakerBus::path),
                                                 m_system.connection());
-        // The helper tells its owner alone when a timer has fired.
-        connect(m_helper.get(), &WakerProxy::Expired, this, &KernelWakeTimer::expired);
+        // The helper tells its owner alone when its wake has fired.
+        connect(m_helper.get(), &WakerProxy::Fired, this, &KernelWakeTimer::fired);
         m_helperWatch = std::make_unique<QDBusServiceWatcher>(
-            interface, m_system.connection(), QDBusServiceWatcher::WatchForOwnerChange);
+            service, m_system.connection(), QDBusServiceWatcher::WatchForOwnerChange);
         connect(m_helperWatch.get(), &QDBusServiceWatcher::serviceOwnerChanged, this,
                 [this](const QString &, const QString &before, const QString &after) {
                     if (!before.isEmpty())
@@ -173,44 +200,55 @@ void KernelWakeTimer::reconcile()
                         helperCame();
                 });
     }
-    const std::optional<QDateTime> wanted = m_wanted ? std::optional(m_wanted->when) : std::nullopt;
-    // Moving is Cancel of the old one, then Arm of the new one.
-    if (m_armedId != 0 && m_asked != wanted) {
-        m_helper->Cancel(m_armedId);
-        m_armedId = 0;
-        m_asked.reset();
-    }
-    if (wanted && m_asked != wanted)
-        askHelper();
+    askHelper(wake);
 }
 
-void KernelWakeTimer::askHelper()
+// Either call replaces what the helper held for this program, so that one repeated after a
+// lost reply leaves nothing behind.
+void KernelWakeTimer::askHelper(const std::optional<QDateTime> &wake)
 {
     m_asking = true;
-    m_asked = m_wanted->when;
-    auto *watcher = new QDBusPendingCallWatcher(m_helper->Arm(microseconds(*m_asked)), this);
+    m_sent = wake;
+    auto *watcher = new QDBusPendingCallWatcher(
+        wake ? m_helper->SetWake(microseconds(*wake)) : m_helper->ClearWake(), this);
     connect(watcher, &QDBusPendingCallWatcher::finished, this, [this, watcher] {
         watcher->deleteLater();
-        const QDBusPendingReply<uint> reply = *watcher;
-        helperAnswered(reply.error(), reply.isError() ? 0 : reply.value());
+        helperAnswered(QDBusPendingReply<>(*watcher).error());
     });
 }
 
-void KernelWakeTimer::helperAnswered(const QDBusError &error, uint id)
+void KernelWakeTimer::helperAnswered(const QDBusError &error)
 {
     m_asking = false;
-    const bool current = m_wanted && m_asked == m_wanted->when;
+    const bool current = m_wanted && m_sent == m_wanted->when;
+    const bool passes = error.isValid() && passing(error, m_helperSeen);
     if (!error.isValid()) {
         m_helperSeen = true;
         m_failures = 0;
-        m_armedId = id;
+        m_held = m_sent;
+        m_heldKnown = true;
         if (current)
             armedSaid(" by the wake helper");
-    } else if (passing(error, m_helperSeen) && m_failures < retries) {
-        m_asked.reset();
-        m_retry.start(firstRetryMs << m_failures++);
-    } else if (current) {
-        cannotWake(refusal(error));
+    } else if (passes) {
+        m_heldKnown = false;
+        if (m_failures < retries) {
+            m_retry.start(firstRetryMs << m_failures++);
+        } else {
+            m_resting = true;
+            if (current)
+                cannotWake(refusal(error, passes));
+        }
+    } else {
+        // Refused for good, which changed nothing: a wake refused is not asked again, and a
+        // helper that will not clear (one not installed) holds nothing of this program's.
+        if (m_sent) {
+            m_refused = m_sent;
+        } else {
+            m_held.reset();
+            m_heldKnown = true;
+        }
+        if (current)
+            cannotWake(refusal(error, passes));
     }
     reconcile();
     if (isSettled())
@@ -219,11 +257,12 @@ void KernelWakeTimer::helperAnswered(const QDBusError &error, uint id)
 
 void KernelWakeTimer::helperGone()
 {
-    if (m_armedId == 0)
+    if (m_heldKnown && !m_held)
         return;
     std::fprintf(stderr, "Wakewell: the wake helper has gone; the wake is asked again\n");
-    m_armedId = 0;
-    m_asked.reset();
+    confirmed(false);
+    m_held.reset();
+    m_heldKnown = true;
     reconcile();
 }
 
@@ -232,28 +271,34 @@ void KernelWakeTimer::helperGone()
 void KernelWakeTimer::helperCame()
 {
     m_helperSeen = true;
-    if (!m_wanted || m_armedId != 0 || m_asking)
+    if (m_asking)
         return;
+    m_refused.reset();
     m_failures = 0;
     m_retry.stop();
-    m_asked.reset();
+    m_resting = false;
     reconcile();
 }
 
-void KernelWakeTimer::expired(uint id)
+void KernelWakeTimer::fired(qulonglong deadline)
 {
-    if (id == m_armedId)
-        m_armedId = 0;
+    m_fired = QDateTime::fromMSecsSinceEpoch(qint64(deadline / 1000), Qt::UTC);
+    if (m_held != m_fired)
+        return;
+    m_held.reset();
+    confirmed(false);
 }
 
 void KernelWakeTimer::armedSaid(const char *how)
 {
+    confirmed(true);
     std::fprintf(stderr, "Wakewell: wake armed%s for %s (alarm %s)\n", how,
                  timeText(m_wanted->when).constData(), timeText(m_wanted->alarm).constData());
 }
 
 void KernelWakeTimer::cannotWake(const QString &why)
 {
+    confirmed(false);
     const QString alarm = QString::number(m_wanted->alarm.toMSecsSinceEpoch());
     if (m_said.contains(alarm + why))
         return;
@@ -261,17 +306,9 @@ void KernelWakeTimer::cannotWake(const QString &why)
     const QString advice = QStringLiteral("Keep the computer from sleeping until the alarm.");
     std::fprintf(stderr, "Wakewell: the computer cannot be woken for the alarm at %s: %s. %s\n",
                  timeText(m_wanted->alarm).constData(), qPrintable(why), qPrintable(advice));
-    if (!m_session.isConnected())
-        return;
-    QDBusMessage notify = QDBusMessage::createMethodCall(
-        QStringLiteral("org.freedesktop.Notifications"),
-        QStringLiteral("/org/freedesktop/Notifications"),
-        QStringLiteral("org.freedesktop.Notifications"), QStringLiteral("Notify"));
     QString body = why;
     body[0] = body[0].toUpper();
-    notify << QStringLiteral("Wakewell") << 0u << QStringLiteral("io.github.wakewell.Wakewell")
-           << QStringLiteral("The computer cannot wake for the alarm at %1")
-                  .arg(QString::fromLatin1(timeText(m_wanted->alarm)))
-           << body + QStringLiteral(". ") + advice << QStringList() << QVariantMap() << -1;
-    m_session.connection().asyncCall(notify);
+    DesktopNotifier(m_session).notify(QStringLiteral("The computer cannot wake for the alarm at %1")
+                                          .arg(QString::fromLatin1(timeText(m_wanted->alarm))),
+                                      body + QStringLiteral(". ") + advice);
 }

@@ -7,15 +7,40 @@
 #include <QDBusPendingReply>
 #include <QTimer>
 
+#include <algorithm>
 #include <cstdio>
+#include <utility>
 
 namespace {
 // How soon a lock that logind refused during a suspend or resume is asked again.
 constexpr int inProgressRetryMs = 250;
+// The pauses before a lock is asked again after any other failure that may pass, doubled from
+// the first up to the last, for as long as it is wanted: logind asks polkit before it grants
+// a lock, and while polkitd is stopped or restarting no lock is granted.
+constexpr int firstRetryMs = 1000;
+constexpr int lastRetryMs = 60000;
 const QString portalService = QStringLiteral("org.freedesktop.portal.Desktop");
 // The portal's flag 4: suspend. Not 8, idle: the screen may blank and lock all night while
 // the computer stays awake for the alarm.
 constexpr uint portalSuspend = 4;
+
+// A failure that asking again will meet again: no logind on the bus, or not one that takes
+// locks.
+bool lasting(const QDBusError &error)
+{
+    switch (error.type()) {
+    case QDBusError::ServiceUnknown:
+    case QDBusError::UnknownObject:
+    case QDBusError::UnknownInterface:
+    case QDBusError::UnknownMethod:
+    case QDBusError::InvalidArgs:
+    case QDBusError::InvalidSignature:
+    case QDBusError::NotSupported:
+        return true;
+    default:
+        return false;
+    }
+}
 } // namespace
 
 const LogindKeepAwake::Lock LogindKeepAwake::alarmSet {
@@ -48,6 +73,8 @@ LogindKeepAwake::LogindKeepAwake(BusLink &session, BusLink &system, const Lock &
 {
     connect(&m_session, &BusLink::ready, this, &LogindKeepAwake::busReady);
     connect(&m_system, &BusLink::ready, this, &LogindKeepAwake::busReady);
+    m_retry.setSingleShot(true);
+    connect(&m_retry, &QTimer::timeout, this, &LogindKeepAwake::reconcile);
 }
 
 LogindKeepAwake::~LogindKeepAwake()
@@ -95,6 +122,10 @@ void LogindKeepAwake::reconcile()
     case Step::NeedLogind:
         if (!m_wanted) {
             m_step = Step::Free;
+            m_retry.stop();
+            m_failures = 0;
+        } else if (m_retry.isActive()) {
+            return;
         } else if (m_system.isConnected()) {
             askLogind();
         } else if (m_system.isReady()) {
@@ -169,13 +200,24 @@ void LogindKeepAwake::askLogind()
             QTimer::singleShot(inProgressRetryMs, this, &LogindKeepAwake::reconcile);
             return;
         }
+        if (reply.isError() && !lasting(reply.error())) {
+            m_step = Step::NeedLogind;
+            sayUnheld();
+            m_retry.start(std::min(firstRetryMs << std::min(m_failures, 6), lastRetryMs));
+            ++m_failures;
+            return;
+        }
         if (reply.isError() || !reply.value().isValid()) {
             giveUp();
             return;
         }
         m_step = Step::ByLogind;
         m_logindLock = reply.value();
-        if (m_lock.told)
+        m_failures = 0;
+        if (std::exchange(m_unheldSaid, false))
+            std::fprintf(stderr, "Wakewell: systemd-logind holds the %s %s lock after all (%s)\n",
+                         m_lock.what, m_lock.mode, m_lock.reason);
+        else if (m_lock.told)
             std::fprintf(stderr, "Wakewell: logind holds %s (%s)\n", m_lock.what, m_lock.reason);
         reconcile();
     });
@@ -184,9 +226,13 @@ void LogindKeepAwake::askLogind()
 void LogindKeepAwake::giveUp()
 {
     m_step = Step::Free;
-    if (m_warned)
+    sayUnheld();
+}
+
+void LogindKeepAwake::sayUnheld()
+{
+    if (std::exchange(m_unheldSaid, true))
         return;
-    m_warned = true;
     std::fprintf(stderr, "Wakewell: %s\n", m_lock.unheld);
 }
 

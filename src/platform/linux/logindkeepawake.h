@@ -7,6 +7,7 @@
 #include <QDBusUnixFileDescriptor>
 #include <QObject>
 #include <QString>
+#include <QTimer>
 
 class BusLink;
 class QDBusPendingCall;
@@ -15,8 +16,9 @@ class QDBusPendingCall;
 // the alarm plays on a locked screen too): through the desktop's inhibit portal where one
 // answers on the session bus and the lock allows, otherwise through systemd-logind on the
 // system bus. Every call is asynchronous, so a slow or missing service never holds up the
-// window. Where none answers, one line on standard error says so, once for the life of the
-// inhibitor.
+// window. Where none answers, one line on standard error says so; where logind fails in a way
+// that may pass (no answer while polkit is stalled, say), it is asked again after a growing
+// pause for as long as the lock is wanted, and a line says when it holds the lock after all.
 class LogindKeepAwake : public QObject, public KeepAwake
 {
     Q_OBJECT
@@ -72,6 +74,8 @@ private:
     void askLogind();
     // Neither service answered: the inhibitor rests until it is wanted anew.
     void giveUp();
+    // Says once that the lock cannot be held, until it is held after all.
+    void sayUnheld();
     void release();
     // Runs onReply with the finished call on this object's thread.
     template<typename F> void whenAnswered(const QDBusPendingCall &call, F onReply);
@@ -84,5 +88,8 @@ private:
     QDBusObjectPath m_portalRequest;
     // logind holds its lock for as long as this descriptor stays open.
     QDBusUnixFileDescriptor m_logindLock;
-    bool m_warned = false;
+    // Before logind is asked again; failures in a row that may pass.
+    QTimer m_retry;
+    int m_failures = 0;
+    bool m_unheldSaid = false;
 };

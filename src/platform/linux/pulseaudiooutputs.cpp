@@ -1,9 +1,9 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 // The sound server (PulseAudio, or PipeWire through its pulse server) through its own client
 // library: one connection for the process, served by the window's event loop. It follows the
-// sinks by subscription: how many there are, and the default one's index, mute and volume, so
-// that an alarm's change is sent at once from what it knows, without asking first. No server is
-// ever started; a lost or missing one is looked for again every few seconds.
+// sinks by subscription: how many there are that play somewhere, and the default one's index, mute
+// and volume, so that an alarm's change is sent at once from what it knows, without asking first.
+// No server is ever started; a lost or missing one is looked for again every few seconds.
 #include "platform/audiooutputs.h"
 #include "platform/host/hostsoundoutput.h"
 
@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <cmath>
 #include <string>
+#include <string_view>
 #include <utility>
 
 namespace {
@@ -232,7 +233,9 @@ struct AudioOutputs::Private
         if (sink && sink->name == d->fallbackName)
             d->counted = {sink->index, sink->mute != 0, sink->volume};
         if (!end) {
-            ++d->counting;
+            // The sink that the server makes when it has none (PulseAudio's module-always-sink,
+            // PipeWire's pulse server: "Dummy Output") plays into nothing: no output.
+            d->counting += std::string_view(sink->name) != "auto_null";
             return;
         }
         if (end > 0) {

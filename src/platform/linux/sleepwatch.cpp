@@ -6,20 +6,21 @@
 
 #include <cstdio>
 
-SleepWatch::SleepWatch(BusLink &session, BusLink &system, LogindKeepAwake &block,
-                       KernelWakeTimer &wake, std::function<bool()> mayConnect, QObject *parent)
-    : QObject(parent), m_system(system), m_block(block), m_wake(wake),
-      m_mayConnect(std::move(mayConnect)), m_delay(session, system, LogindKeepAwake::wakeArming)
+SleepWatch::SleepWatch(BusLink &session, BusLink &system, KernelWakeTimer &wake,
+                       std::function<bool()> mayConnect, QObject *parent)
+    : QObject(parent), m_system(system), m_wake(wake), m_mayConnect(std::move(mayConnect)),
+      m_delay(session, system, LogindKeepAwake::wakeArming)
 {
     connect(&m_system, &BusLink::ready, this, &SleepWatch::systemReady);
     connect(&m_wake, &KernelWakeTimer::settled, this, &SleepWatch::letGoOnceArmed);
 }
 
+// Decided once the caller's other changes are made: a block lock asked at the same time is
+// asked of the portal first, and the system bus is then not opened while it answers.
 void SleepWatch::setHeld(bool held)
 {
-    m_block.setHeld(held);
     m_wanted = held;
-    holdDelay();
+    QMetaObject::invokeMethod(this, &SleepWatch::holdDelay, Qt::QueuedConnection);
 }
 
 void SleepWatch::othersSettled()

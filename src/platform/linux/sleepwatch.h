@@ -11,12 +11,11 @@
 class BusLink;
 class KernelWakeTimer;
 
-// Keeps a Linux computer awake while an alarm is set (a block lock, through the portal or
-// logind), and sees that it never sleeps without a wake for the alarm: a suspend that goes
-// ahead all the same (the lid, or one that ignores inhibitors) is told by systemd-logind's
-// PrepareForSleep, and is held back by a "sleep" delay lock until the wake is armed. logind
-// waits for that lock at most InhibitDelayMaxSec (5 s by default). The delay lock is taken
-// again on resuming.
+// Sees that a Linux computer never sleeps without a wake for the alarm that is set: a suspend
+// (the desktop's idle policy, the lid, or one that ignores inhibitors) is told by
+// systemd-logind's PrepareForSleep, and is held back by a "sleep" delay lock until the wake
+// is armed. logind waits for that lock at most InhibitDelayMaxSec (5 s by default). The delay
+// lock is taken again on resuming.
 class SleepWatch : public QObject, public KeepAwake
 {
     Q_OBJECT
@@ -24,7 +23,7 @@ class SleepWatch : public QObject, public KeepAwake
 public:
     // All must outlive the watch. The system link is opened for the delay lock once
     // mayConnect() says so (see KernelWakeTimer).
-    SleepWatch(BusLink &session, BusLink &system, LogindKeepAwake &block, KernelWakeTimer &wake,
+    SleepWatch(BusLink &session, BusLink &system, KernelWakeTimer &wake,
                std::function<bool()> mayConnect, QObject *parent = nullptr);
 
     // Held while an alarm is set.
@@ -51,7 +50,6 @@ private:
     void holdDelay();
 
     BusLink &m_system;
-    LogindKeepAwake &m_block;
     KernelWakeTimer &m_wake;
     std::function<bool()> m_mayConnect;
     LogindKeepAwake m_delay;

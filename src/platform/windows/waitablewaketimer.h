@@ -6,8 +6,9 @@
 // Wakes Windows through a waitable timer that resumes the computer from sleep (fResume), at
 // an absolute UTC time: a relative one would not count the time asleep. No administrator
 // rights are needed; whether the computer wakes is up to its power settings ("Allow wake
-// timers"). Where the system cannot resume for it, one line on standard error says so, once
-// for the life of the timer.
+// timers", often off on battery), which nothing here can prove: so its wake is never
+// confirmed, and the computer is kept awake while an alarm is set. Where the system cannot
+// resume for it, one line on standard error says so, once for the life of the timer.
 class WaitableWakeTimer final : public WakeTimer
 {
 public:

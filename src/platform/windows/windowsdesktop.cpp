@@ -1,34 +1,23 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// Wakewell on Windows, beside the window: the alarm watch with the execution state of the
-// window's thread as the way to keep the computer awake, and a waitable timer to wake it.
-#include "platform/host/machine.h"
+#include "platform/windows/windowsdesktop.h"
 
-#include "platform/windows/executionstatekeepawake.h"
-#include "platform/windows/waitablewaketimer.h"
-#include "watch/alarmwatch.h"
+#include "platform/host/machine.h"
 
 #include <QtGlobal>
 
-namespace {
-
-class WindowsDesktop : public QObject
+void TrayNotifier::notify(const QString &summary, const QString &body)
 {
-public:
-    WindowsDesktop(const AlarmSetting &alarm, const TransportStatus &transport,
-                   TransportCommands &commands, std::unique_ptr<TonePlayer> tone)
-        : m_watch(alarm, transport, commands, {m_whileSet, m_whileDue, m_wakeTimer},
-                  std::move(tone))
-    {
-    }
+    if (!QSystemTrayIcon::isSystemTrayAvailable())
+        return;
+    m_icon.setToolTip(summary);
+    m_icon.show();
+    m_icon.showMessage(summary, body, QSystemTrayIcon::Warning);
+}
 
-private:
-    ExecutionStateKeepAwake m_whileSet;
-    ExecutionStateKeepAwake m_whileDue;
-    WaitableWakeTimer m_wakeTimer;
-    AlarmWatch m_watch;
-};
-
-} // namespace
+MachinePower WindowsDesktop::power()
+{
+    return {m_withoutWake, m_whileSet, m_whileDue, m_wakeTimer};
+}
 
 void Machine::prepareApplication()
 {
@@ -42,9 +31,7 @@ void Machine::prepareApplication()
         qputenv("QT_STYLE_OVERRIDE", "fusion");
 }
 
-std::unique_ptr<QObject> Machine::startDesktop(const AlarmSetting &alarm,
-                                               const TransportStatus &transport,
-                                               TransportCommands &commands)
+std::unique_ptr<Desktop> Machine::startDesktop(const TransportStatus &, TransportCommands &)
 {
-    return std::make_unique<WindowsDesktop>(alarm, transport, commands, makeTone());
+    return std::make_unique<WindowsDesktop>();
 }
