@@ -7,22 +7,31 @@
 # S3 sleep and a sound card recorded on the host, logs the seat's user in, starts Wakewell in
 # an X server and drives it as a person would (tests/night/nights.py). Each night prints one
 # line: pass, or FAIL with the reason, and when the machine slept and woke, the window's title
-# changed and the song was heard, relative to the alarm's second:
+# changed and the song was heard, relative to the alarm's second (tests/night/nights.py says
+# how each is judged):
 #   lid               a countdown, the lid closed 150 s before the alarm and left closed; it
 #                     must wake by itself, stay awake and ring, and sleep again after Stop Song
 #   lid-time-of-day   the same with an alarm at a time of day
 #   late-suspend      a suspend that ignores inhibitors 40 s before the alarm
 #   helper-lost       the wake helper killed after it armed the wake, then a suspend
 #   muted             the output muted and at 10% beforehand: the alarm is still heard
-#   someone-else      a user at no seat is refused, and their flood of calls does not stop
-#                     the seat user's wake
+#   someone-else      a user with no session is refused, and their flood of calls (250
+#                     connections, 4 calls in flight on each) does not stop the seat user's wake
+#   idle              a suspend asked as the desktop's idle policy asks it, 4 minutes before
+#                     the alarm: the machine sleeps, and wakes by itself for the alarm
+#   no-wake           the same with the wake denied by polkit: the suspend is refused
+#   stalled-polkit    polkitd stopped for 40 s as the alarm is set: once it goes on, the wake
+#                     and Wakewell's locks are had again, and nothing says the wake is denied
 #
 #   scripts/night-check.sh [--nights NAME,...] [--build DIR] [--smp N]
 #
 # NIGHTS names the nights too (default: all); the build folder defaults to build-test and is
 # built when missing. NIGHT_CACHE holds the cached root file system (default
-# /var/cache/wakewell-night); NIGHT_WORK keeps the run's files (image, recording, logs) in
-# that folder instead of a temporary one. Needs root and the night set of scripts/setup.sh.
+# /var/cache/wakewell-night); NIGHT_WORK keeps the run's files (image, recording, pictures of
+# the window, logs) in that folder instead of a temporary one. Needs root and the night set of
+# scripts/setup.sh. Exits 0 when every night passed, 1 when one failed, and 75 when the check
+# itself broke (the root could not be made, the machine did not boot, its agent did not
+# answer) with no night failed: no verdict, worth trying again.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 
@@ -78,7 +87,8 @@ base_root() {
     rm -rf --one-file-system "$cache"/base-*
     mkdir -p "$base/root"
     # shellcheck disable=SC2046 # one package a word
-    unshare --mount --propagation private tests/night/build-base.sh "$base/root" $(depends)
+    unshare --mount --propagation private tests/night/build-base.sh "$base/root" $(depends) ||
+        { echo "BROKEN: the Debian 12 root could not be made" >&2; exit 75; }
     touch "$base/complete"
 }
 
@@ -98,6 +108,7 @@ image() {
     rm "$work/root/tmp/"*.deb
     install -D -m 644 tests/night/guest/agent.py "$work/root/usr/local/lib/night/agent.py"
     install -D -m 755 tests/night/guest/session.sh "$work/root/usr/local/lib/night/session.sh"
+    install -D -m 644 tests/night/guest/flood.py "$work/root/usr/local/lib/night/flood.py"
     # The seat's login on tty1 runs the session.
     echo '[ "$(tty)" != /dev/tty1 ] || exec /usr/local/lib/night/session.sh' \
         >>"$work/root/home/sleeper/.profile"
@@ -111,16 +122,18 @@ image() {
 }
 
 # Three songs on a disk of their own, which the guest mounts in the user's home: a steady
-# tone each, so that the first sound of a song is heard at once.
+# tone each, at a pitch of its own by which the check knows which one it hears, and a minute
+# long, so that Stop Song falls well inside the first.
+pitches=(440 587 784)
 songs() {
     rm -rf "$work/songs" "$work/songs.img"
     mkdir -p "$work/songs"
-    local n=1 frequency
-    for frequency in 440 660 880; do
-        sox -n -r 44100 -c 2 -b 16 "$work/songs/song$n.wav" synth 20 sine "$frequency" vol 0.5
+    local n
+    for n in 1 2 3; do
+        sox -n -r 44100 -c 2 -b 16 "$work/songs/song$n.wav" \
+            synth 60 sine "${pitches[n - 1]}" vol 0.8
         lame --quiet "$work/songs/song$n.wav" "$work/songs/song$n.mp3"
         rm "$work/songs/song$n.wav"
-        n=$((n + 1))
     done
     mkfs.ext4 -q -d "$work/songs" "$work/songs.img" 16M
 }
@@ -130,6 +143,7 @@ status=0
 nights_run() {
     python3 tests/night/nights.py --kernel "$work/vmlinuz" --initrd "$work/initrd.img" \
         --image "$work/disk.img" --songs "$work/songs.img" --work "$work" --smp "$smp" \
+        --pitches "$(IFS=,; echo "${pitches[*]}")" \
         ${nights:+--nights "$nights"} || status=$?
 }
 

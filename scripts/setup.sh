@@ -60,8 +60,8 @@ for set in "$@"; do
         packages+=(
             # the Debian 12 root, made into an ext4 image without mounts, run under QEMU
             debootstrap e2fsprogs qemu-system-x86 qemu-utils
-            # the songs, and the host's side of the check
-            sox lame python3
+            # the songs, the host's side of the check, and the pictures of the window
+            sox lame python3 imagemagick
         ) ;;
     *) usage ;;
     esac

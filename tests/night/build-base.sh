@@ -2,10 +2,10 @@
 # SPDX-License-Identifier: GPL-3.0-or-later
 # Makes the root file system of the night check's virtual machine in the folder ROOT: a
 # Debian 12 from debootstrap with systemd, udev, D-Bus, polkit, logind, a kernel, PipeWire with
-# its pulse server and WirePlumber, an X server and the tools that drive the window, and the
-# packages named after ROOT (the Depends of Wakewell's package, so that installing the
-# package later needs no download). The seat's user "sleeper" logs in on tty1 by itself; the
-# user "stranger" has no seat. Runs as root in a mount namespace of its own.
+# its pulse server and WirePlumber, an X server and the tools that drive the window and
+# photograph it, and the packages named after ROOT (the Depends of Wakewell's package, so that
+# installing the package later needs no download). The seat's user "sleeper" logs in on tty1
+# by itself; the user "stranger" has no seat. Runs as root in a mount namespace of its own.
 #   build-base.sh ROOT [PACKAGE...]
 set -euo pipefail
 root=$1
@@ -19,7 +19,7 @@ in_root apt-get update
 in_root apt-get install -y --no-install-recommends \
     systemd-sysv udev dbus dbus-user-session polkitd libpam-systemd linux-image-amd64 \
     pipewire pipewire-pulse wireplumber pulseaudio-utils \
-    xvfb x11-utils xdotool python3 python3-evdev strace procps "$@"
+    xvfb x11-utils x11-apps xdotool python3 python3-evdev strace procps "$@"
 in_root apt-get clean
 rm "$root/usr/sbin/policy-rc.d"
 
