@@ -4,6 +4,8 @@
 #include "alarm/alarmsetting.h"
 #include "platform/audiooutputs.h"
 
+#include <utility>
+
 AlarmWatch::AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transport,
                        TransportCommands &commands, Desktop &desktop,
                        std::unique_ptr<TonePlayer> tone, QObject *parent)
@@ -33,10 +35,6 @@ AlarmWatch::AlarmWatch(const AlarmSetting &alarm, const TransportStatus &transpo
     connect(&transport, &TransportStatus::closing, this, &AlarmWatch::shutdown);
     connect(&desktop, &Desktop::suspending, this, &AlarmWatch::beforeSleep);
     connect(&desktop, &Desktop::resumed, this, &AlarmWatch::afterSleep);
-    // Tells the guard of the machine's audio outputs, of their first listing too.
-    AudioOutputs::machine().whenListed(&m_guard, [this] { m_guard.audioOutputsListed(); });
-    connect(&AudioOutputs::machine(), &AudioOutputs::changed, &m_guard,
-            &SilenceGuard::audioOutputsChanged);
     setChanged();
     m_wake.deadlineChanged();
     holdWhileDue();
@@ -49,9 +47,23 @@ AlarmWatch::~AlarmWatch()
 
 void AlarmWatch::setChanged()
 {
-    if (m_alarm.isSet())
+    if (m_alarm.isSet()) {
         m_desktop.prepareToPlay();
+        watchOutputs();
+    }
     holdWhileSet();
+}
+
+// The outputs are asked of the sound system from the first alarm on: a window that never
+// rings never asks them.
+void AlarmWatch::watchOutputs()
+{
+    if (std::exchange(m_outputsWatched, true))
+        return;
+    // Tells the guard of the machine's audio outputs, of their first listing too.
+    AudioOutputs::machine().whenListed(&m_guard, [this] { m_guard.audioOutputsListed(); });
+    connect(&AudioOutputs::machine(), &AudioOutputs::changed, &m_guard,
+            &SilenceGuard::audioOutputsChanged);
 }
 
 void AlarmWatch::holdWhileSet()

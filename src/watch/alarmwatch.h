@@ -15,9 +15,9 @@
 // that may not stays awake. It is kept awake from shortly before the alarm falls due (also
 // when woken for it) until the music that it started ends, and an alarm that plays nothing is
 // still heard (SilenceGuard), which also says when no sound output is there. The player is
-// started as soon as an alarm is set. It follows what the window tells of its alarm and its
-// transport, and the desktop's word of each sleep; when the window closes, before it releases
-// its player, all end.
+// started, and the outputs asked, as soon as an alarm is set. It follows what the window tells of
+// its alarm and its transport, and the desktop's word of each sleep; when the window closes, before
+// it releases its player, all end.
 class AlarmWatch : public QObject
 {
     Q_OBJECT
@@ -41,6 +41,7 @@ public:
 
 private:
     void setChanged();
+    void watchOutputs();
     void holdWhileSet();
     void holdWhileDue();
     void shutdown();
@@ -52,5 +53,6 @@ private:
     // From an alarm's start of the playlist until nothing plays any more.
     bool m_ringing = false;
     SilenceGuard m_guard;
+    bool m_outputsWatched = false;
     bool m_closed = false;
 };

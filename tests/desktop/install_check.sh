@@ -44,6 +44,12 @@ grep -qx "Exec=$waker" "$busservice" || fail "the D-Bus service does not start $
 grep -qx "SystemdService=wakewell-waker.service" "$busservice" || fail "the D-Bus service names no unit"
 grep -qx "ExecStart=$waker" "$unit" || fail "the unit does not start $waker"
 ! ldd "$waker" | grep -q Widgets || fail "the helper links Qt Widgets"
+# The sound module where the program looks for it: the path it holds, from its own folder. The
+# program itself links neither GStreamer nor libpulse.
+module=$(strings "$prefix/bin/wakewell" | grep -om1 '\.\./.*/libwakewell-sound\.so$' || true)
+[ -n "$module" ] && [ -f "$prefix/bin/$module" ] \
+    || fail "the program looks for its sound module at '$module', where none is installed"
+! ldd "$prefix/bin/wakewell" | grep -E 'libgst|libpulse' || fail "the program links GStreamer or libpulse"
 systemd-analyze verify --man=no "$unit"
 security=$(systemd-analyze security --offline=true "$unit")
 tail -1 <<<"$security"
@@ -57,7 +63,7 @@ deb=$(ls "$work"/package/*.deb)
 contents=$(dpkg-deb --contents "$deb")
 for file in usr/bin/wakewell usr/share/applications/$id.desktop \
     usr/share/metainfo/$id.metainfo.xml usr/share/icons/hicolor/256x256/apps/$id.png \
-    usr/libexec/wakewell/wakewell-waker \
+    usr/libexec/wakewell/wakewell-waker usr/libexec/wakewell/libwakewell-sound.so \
     usr/share/dbus-1/system-services/io.github.wakewell.Waker.service \
     usr/share/dbus-1/system.d/io.github.wakewell.Waker.conf \
     usr/share/polkit-1/actions/io.github.wakewell.Waker.policy \

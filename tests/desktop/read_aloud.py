@@ -8,12 +8,13 @@ Usage: read_aloud.py <window id> <folder holding one song> <file of the notifica
 What a reader speaks without being asked: a focus that moves, a change of the text or name of
 the focused object (not of a label's), a window that appears (an alert is read whole), and a
 notification that shows. The checks, in the order a person meets them:
-  1. Wakewell found no sound output: it says so in a notification of the desktop, which the
-     desktop reads out (notifications.py records it), and opens no box in front of the window.
-  2. Every control that takes the focus has a name; each field and option button is named by
+  1. Every control that takes the focus has a name; each field and option button is named by
      the words of the label beside it.
-  3. Tab walks the window in an order a person can follow, each stop named (printed).
-  4. The focused clock sends nothing a reader speaks at its ticks (its events are counted).
+  2. Tab walks the window in an order a person can follow, each stop named (printed).
+  3. The focused clock sends nothing a reader speaks at its ticks (its events are counted).
+  4. Wakewell found no sound output once an alarm is set (the outputs are asked from the first
+     alarm on): it says so in a notification of the desktop, which the desktop reads out
+     (notifications.py records it), and opens no box in front of the window.
   5. A song that starts is announced as a notification, with the title that names it.
 """
 import os
@@ -91,29 +92,14 @@ def focus_stops(since):
             if e[1] == 'object:state-changed:focused' and e[4] == 1]
 
 
-# 1. A machine without sound output: said in a notification, with no box over the window.
 app = wait_until(application)
 check(app is not None, 'Wakewell is not on the AT-SPI bus')
 if app is None:
     sys.exit(1)
-
-
-def notified():
-    return os.path.exists(notes) and open(notes).read()
-
-
-said = wait_until(notified)
-print('notified:', repr(said))
-check(said and said.startswith('No sound output device was found: alarms will not be heard.|'),
-      'no notification of the missing sound output (where the machine has a sound card of its '
-      'own, Wakewell finds an output without a sound server)')
-# A box would have opened by now, as the notification was sent.
-run_for(1)
-boxes = [f'{w.getRoleName()} "{w.name}"' for w in app if w.name != 'Wakewell of Your']
-check(not boxes, f'in front of the window: {boxes}')
+# A click on the window's own surface gives it the keyboard, as a window manager would.
 xdotool('mousemove', '--window', window, '5', '150', 'click', '1')
 
-# 2. Names. The focusable objects of the frame, leaving out the parts of the drive box (its
+# 1. Names. The focusable objects of the frame, leaving out the parts of the drive box (its
 # text field and its drop-down list) and the lists' rows, which are read by their text.
 frame = next(w for w in app if w.name == 'Wakewell of Your')
 check(frame.getRoleName() == 'frame', f'the window is a {frame.getRoleName()}, not a frame')
@@ -133,7 +119,7 @@ for label in captions:
         check(any(role in ('text', 'radio button') and name == words for role, name in fields),
               f'no field or option button named "{words}" beside its label "{label.name}"')
 
-# 3. The Tab order, from the drive box where the focus starts, round to it again. The two
+# 2. The Tab order, from the drive box where the focus starts, round to it again. The two
 # option buttons are one stop (the arrow keys move between them, as in any group of them).
 expected = [
     ('combo box', 'drives'), ('list', 'folder'), ('push button', 'Up'), ('push button', 'Add'),
@@ -152,7 +138,7 @@ start = len(events)
 for _ in expected[1:]:
     xdotool('key', 'Tab')
     if focus_stops(start)[-1:] == [('label', 'clock')]:
-        # 4. On the clock for three seconds: what it sends at its ticks.
+        # 3. On the clock for three seconds: what it sends at its ticks.
         since, began = len(events), time.monotonic()
         run_for(3.2)
         ticks = [e for e in events[since:] if e[3] == 'clock']
@@ -164,6 +150,26 @@ for _ in expected[1:]:
 walked = focus_stops(start)
 print('Tab order:', ' | '.join(f'{name} ({role})' for role, name in walked))
 check(walked == expected[1:], f'Tab walked {walked}')
+
+# 4. A machine without sound output: said in a notification once a countdown of 10 hours is
+# set (in the hours field, then its option button), with no box over the window.
+xdotool('mousemove', '--window', window, '240', '89', 'click', '1', 'key', 'ctrl+a', 'type', '10')
+xdotool('mousemove', '--window', window, '16', '88', 'click', '1')
+
+
+def notified():
+    return os.path.exists(notes) and open(notes).read()
+
+
+said = wait_until(notified)
+print('notified:', repr(said))
+check(said and said.startswith('No sound output device was found: alarms will not be heard.|'),
+      'no notification of the missing sound output (where the machine has a sound card of its '
+      'own, Wakewell finds an output without a sound server)')
+# A box would have opened by now, as the notification was sent.
+run_for(1)
+boxes = [f'{w.getRoleName()} "{w.name}"' for w in app if w.name != 'Wakewell of Your']
+check(not boxes, f'in front of the window: {boxes}')
 
 # 5. A song started: the drive box's C:, the song's folder clicked down the list, the song
 # selected and added, then Play. Rows out of sight are scrolled to with the mouse wheel.

@@ -4,9 +4,9 @@
 # readers read, on a D-Bus session bus of its own, and has read_aloud.py read the window from
 # that bus while it presses keys and clicks: the names of the controls, the Tab order, the
 # clock's ticks, the notification of a missing output and the announcement of a song (see
-# read_aloud.py). No sound server runs, so that Wakewell says that it found no sound output,
-# to the desktop's notifications (notifications.py stands in for them); a song is made for it
-# to start.
+# read_aloud.py). No sound server runs, so that Wakewell says that it found no sound output
+# once an alarm is set, to the desktop's notifications (notifications.py stands in for them); a
+# song is made for it to start.
 # Usage: read_aloud.sh <program>
 set -euo pipefail
 program=$1

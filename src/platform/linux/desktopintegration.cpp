@@ -2,7 +2,7 @@
 #include "platform/linux/desktopintegration.h"
 
 #include "platform/host/machine.h"
-#include "platform/linux/gstreamer.h"
+#include "platform/linux/soundmodule.h"
 
 DesktopIntegration::DesktopIntegration(const TransportStatus &transport,
                                        TransportCommands &commands, const BusAddresses &buses,
@@ -27,7 +27,7 @@ MachinePower DesktopIntegration::power()
 
 void DesktopIntegration::prepareToPlay()
 {
-    gstreamer::startAhead();
+    SoundModule::loadAhead();
 }
 
 void Machine::prepareApplication() { }

@@ -1,6 +1,5 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/gstplayerengine.h"
-#include "platform/host/hostmediaplayer.h"
 
 #include "platform/linux/gstreamer.h"
 
@@ -200,9 +199,4 @@ void GstPlayerEngine::finish(Status status)
     m_status = status;
     // A pipeline that failed is taken down wholly: at READY, the next song failed as well.
     stopPipeline(status == Status::Failed);
-}
-
-HostMediaPlayer::HostMediaPlayer(DriveTable drives)
-    : ThreadedPlayer(std::move(drives), [] { return std::make_unique<GstPlayerEngine>(); })
-{
 }

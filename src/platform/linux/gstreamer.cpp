@@ -1,8 +1,6 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
 #include "platform/linux/gstreamer.h"
 
-#include <QThreadPool>
-
 #include <gst/gst.h>
 
 #include <cstdio>
@@ -24,21 +22,12 @@ bool gstreamer::start()
     return started;
 }
 
-namespace {
-// Starts GStreamer and loads the plugins that a song plays through.
-void loadPlugins()
+void gstreamer::loadPlugins()
 {
-    if (!gstreamer::start())
+    if (!start())
         return;
     for (const char *name : {"coreelements", "typefindfunctions", "playback", "audioparsers",
                              "mpg123", "audioconvert", "audioresample", "volume", "pulseaudio"})
         if (GstPlugin *plugin = gst_plugin_load_by_name(name))
             gst_object_unref(plugin);
-}
-} // namespace
-
-void gstreamer::startAhead()
-{
-    static std::once_flag once;
-    std::call_once(once, [] { QThreadPool::globalInstance()->start(loadPlugins); });
 }

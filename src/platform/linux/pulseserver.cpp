@@ -4,8 +4,9 @@
 // sinks by subscription: how many there are that play somewhere, and the default one's index, mute
 // and volume, so that an alarm's change is sent at once from what it knows, without asking first.
 // No server is ever started; a lost or missing one is looked for again every few seconds.
-#include "platform/audiooutputs.h"
-#include "platform/host/hostsoundoutput.h"
+#include "platform/linux/pulseserver.h"
+
+#include "platform/soundoutput.h"
 
 #include <QTimer>
 
@@ -21,7 +22,6 @@
 namespace {
 
 using namespace std::chrono_literals;
-constexpr auto firstListing = 2s;
 constexpr auto reconnectAfter = 5s;
 
 const pa_volume_t audibleVolume
@@ -86,11 +86,10 @@ struct Sink
     pa_cvolume volume {};
 };
 
-} // namespace
-
-struct AudioOutputs::Private
+class PulseServer final : public SoundServer
 {
-    explicit Private(AudioOutputs *q) : outputs(q)
+public:
+    explicit PulseServer(std::function<void(int)> tell) : tell(std::move(tell))
     {
         g_main_context_acquire(inner);
         auto *n = reinterpret_cast<Nest *>(g_source_new(&nestFuncs, sizeof(Nest)));
@@ -98,13 +97,13 @@ struct AudioOutputs::Private
         n->polled = 0;
         nest = &n->source;
         g_source_attach(nest, nullptr);
-        QTimer::singleShot(firstListing, outputs, [this] {
-            if (!outputs->m_listed)
-                count(0);
-        });
+        reconnect.setSingleShot(true);
+        reconnect.setInterval(reconnectAfter);
+        QObject::connect(&reconnect, &QTimer::timeout, [this] { connect(); });
+        connect();
     }
 
-    ~Private()
+    ~PulseServer() override
     {
         disconnect();
         pa_glib_mainloop_free(loop);
@@ -114,12 +113,27 @@ struct AudioOutputs::Private
         g_main_context_unref(inner);
     }
 
-    AudioOutputs *outputs;
+    void makeAudible() override
+    {
+        // Raised from the next listing: the first on a connection still being made, or one
+        // asked now, in case what the connection knew was a few milliseconds old.
+        raiseWhenListed = true;
+        if (!current)
+            return;
+        raise();
+        list();
+        // Sent now, before the alarm opens its song, rather than at the loop's next pass.
+        g_main_context_iteration(inner, FALSE);
+    }
+
+private:
+    // Told each count of the outputs.
+    std::function<void(int)> tell;
+    QTimer reconnect;
     GMainContext *inner = g_main_context_new();
     pa_glib_mainloop *loop = pa_glib_mainloop_new(inner);
     GSource *nest = nullptr;
     pa_context *context = nullptr;
-    int sinks = 0;
     Sink fallback;
     std::string fallbackName;
     // The sinks have been listed on this connection.
@@ -148,19 +162,6 @@ struct AudioOutputs::Private
         pa_context_disconnect(context);
         pa_context_unref(context);
         context = nullptr;
-    }
-
-    void count(int n)
-    {
-        const bool first = !std::exchange(outputs->m_listed, true);
-        if (!first && sinks == n)
-            return;
-        sinks = n;
-        // Queued: a listing read while an alarm's change is sent must not run the window's
-        // handlers inside the alarm's.
-        if (first)
-            QMetaObject::invokeMethod(outputs, &AudioOutputs::listed, Qt::QueuedConnection);
-        QMetaObject::invokeMethod(outputs, &AudioOutputs::changed, Qt::QueuedConnection);
     }
 
     // The server's default sink's name, then every sink: the answers come in that order.
@@ -195,7 +196,7 @@ struct AudioOutputs::Private
 
     static void onState(pa_context *c, void *self)
     {
-        auto *d = static_cast<Private *>(self);
+        auto *d = static_cast<PulseServer *>(self);
         switch (pa_context_get_state(c)) {
         case PA_CONTEXT_READY:
             pa_context_set_subscribe_callback(c, onEvent, d);
@@ -208,8 +209,8 @@ struct AudioOutputs::Private
         case PA_CONTEXT_TERMINATED:
             d->fallback = {};
             d->current = false;
-            d->count(0);
-            QTimer::singleShot(reconnectAfter, d->outputs, [d] { d->connect(); });
+            d->tell(0);
+            d->reconnect.start();
             break;
         default:
             break;
@@ -218,18 +219,18 @@ struct AudioOutputs::Private
 
     static void onEvent(pa_context *, pa_subscription_event_type_t, uint32_t, void *self)
     {
-        static_cast<Private *>(self)->list();
+        static_cast<PulseServer *>(self)->list();
     }
 
     static void onServer(pa_context *, const pa_server_info *server, void *self)
     {
-        static_cast<Private *>(self)->fallbackName
+        static_cast<PulseServer *>(self)->fallbackName
             = server && server->default_sink_name ? server->default_sink_name : "";
     }
 
     static void onSink(pa_context *, const pa_sink_info *sink, int end, void *self)
     {
-        auto *d = static_cast<Private *>(self);
+        auto *d = static_cast<PulseServer *>(self);
         if (sink && sink->name == d->fallbackName)
             d->counted = {sink->index, sink->mute != 0, sink->volume};
         if (!end) {
@@ -241,7 +242,7 @@ struct AudioOutputs::Private
         if (end > 0) {
             d->fallback = d->counted;
             d->current = true;
-            d->count(d->counting);
+            d->tell(d->counting);
             if (std::exchange(d->raiseWhenListed, false))
                 d->raise();
         }
@@ -250,29 +251,9 @@ struct AudioOutputs::Private
     }
 };
 
-AudioOutputs::AudioOutputs() : d(new Private(this))
-{
-    m_listed = false;
-    d->connect();
-}
+} // namespace
 
-AudioOutputs::~AudioOutputs() = default;
-
-bool AudioOutputs::any() const
+std::unique_ptr<SoundServer> connectPulseServer(std::function<void(int)> counted)
 {
-    return !m_listed || d->sinks > 0;
-}
-
-void HostSoundOutput::makeAudible()
-{
-    AudioOutputs::Private &d = *AudioOutputs::machine().d;
-    // Raised from the next listing: the first on a connection still being made, or one asked
-    // now, in case what the connection knew was a few milliseconds old.
-    d.raiseWhenListed = true;
-    if (!d.current)
-        return;
-    d.raise();
-    d.list();
-    // Sent now, before the alarm opens its song, rather than at the loop's next pass.
-    g_main_context_iteration(d.inner, FALSE);
+    return std::make_unique<PulseServer>(std::move(counted));
 }
