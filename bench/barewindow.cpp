@@ -1,6 +1,7 @@
 // SPDX-License-Identifier: GPL-3.0-or-later
-// The yardstick of Wakewell's start: a bare Qt window whose one-second timer shows the time,
-// the least a window that shows the time of day does. scripts/bench.sh measures both alike.
+// The yardstick of Wakewell's start: a bare Qt window that shows the time from its first frame
+// and then every second, the least a window that shows the time of day does. scripts/bench.sh
+// measures both alike.
 
 #include <QApplication>
 #include <QLabel>
@@ -13,9 +14,10 @@ int main(int argc, char *argv[])
     QLabel window;
     window.setWindowTitle(QStringLiteral("bare window"));
     window.resize(294, 172);
+    const auto showTime = [&] { window.setText(QTime::currentTime().toString()); };
+    showTime();
     QTimer timer;
-    QObject::connect(&timer, &QTimer::timeout, &window,
-                     [&] { window.setText(QTime::currentTime().toString()); });
+    QObject::connect(&timer, &QTimer::timeout, &window, showTime);
     timer.start(1000);
     window.show();
     return QApplication::exec();

@@ -2,16 +2,19 @@
 // Starts a program in the X server of $DISPLAY as a person's desktop would and measures what
 // they meet: the time from the spawn to its window on screen (mapped, with the given title),
 // the processor time it had used by then (all its threads; unlike the time, it does not grow
-// when the machine is busy with other work), and the program's resident memory once it has
-// stood idle for a while, with the processor time it used in the second half of that while,
-// and its threads. With --then, a shell command is run once the window is on screen, with
-// the window's id in $WINDOW (a person's clicks, say), before the idle while. Then ends it.
-// Prints "<milliseconds> <processor ms> <kB> <idle processor ms> <threads>". Not a test:
-// nothing here fails but the measurement itself.
+// when the machine is busy with other work), the time from the spawn to the window's first
+// drawing after the map (a mapped window is still blank until the program draws it), and the
+// program's resident memory once it has stood idle for a while, with the processor time it
+// used in the second half of that while, and its threads. With --then, a shell command is run
+// once the window is drawn, with the window's id in $WINDOW (a person's clicks, say), before
+// the idle while. Then ends it.
+// Prints "<milliseconds> <processor ms> <kB> <idle processor ms> <threads> <drawn ms>". Not a
+// test: nothing here fails but the measurement itself.
 //
 //   windowstart [--then <command>] <title> <idle seconds> <program> [arguments...]
 
 #include <X11/Xlib.h>
+#include <X11/extensions/Xdamage.h>
 
 #include <chrono>
 #include <csignal>
@@ -19,6 +22,7 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <string>
 #include <thread>
 
@@ -74,6 +78,14 @@ bool titled(Display *display, Window window, const char *title)
     return same;
 }
 
+// The windows watched belong to other programs: a request about one fails when it is gone
+// already, or when it takes input only and cannot be drawn into (its damage watch), and Xlib's
+// default handler would end this program for it.
+int ignoreError(Display *, XErrorEvent *)
+{
+    return 0;
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -97,8 +109,15 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "windowstart: cannot open the display\n");
         return 1;
     }
+    int damageEvent = 0;
+    int damageError = 0;
+    if (!XDamageQueryExtension(display, &damageEvent, &damageError)) {
+        std::fprintf(stderr, "windowstart: the X server has no DAMAGE extension\n");
+        return 1;
+    }
+    XSetErrorHandler(ignoreError);
     // Without a window manager every top-level window is a child of the root window: its
-    // mapping is reported here.
+    // creation and its mapping are reported here.
     XSelectInput(display, DefaultRootWindow(display), SubstructureNotifyMask);
     XSync(display, False);
 
@@ -108,19 +127,38 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "windowstart: cannot start %s\n", argv[3]);
         return 1;
     }
+    const auto sinceSpawn
+        = [&] { return std::chrono::duration<double, std::milli>(Clock::now() - spawned).count(); };
     double shownMs = -1;
     double cpuMs = -1;
+    double drawnMs = -1;
     Window shown = 0;
+    // Each new top-level window gets its damage watch as soon as it is created, before the
+    // program can map it, with the serial of the request that made the watch: an event
+    // carries the serial of the last request of ours that the server had done when it sent
+    // the event, so a map with an earlier serial came before the watch, which may then have
+    // missed the first drawing.
+    std::map<Window, unsigned long> watchedFrom;
+    bool missed = false;
     pollfd connection {ConnectionNumber(display), POLLIN, 0};
-    while (shownMs < 0 && Clock::now() - spawned < std::chrono::seconds(30)) {
+    while (drawnMs < 0 && !missed && Clock::now() - spawned < std::chrono::seconds(30)) {
         if (!XPending(display) && poll(&connection, 1, 100) <= 0)
             continue;
         XEvent event;
         XNextEvent(display, &event);
-        if (event.type == MapNotify && titled(display, event.xmap.window, title)) {
-            shownMs = std::chrono::duration<double, std::milli>(Clock::now() - spawned).count();
+        if (event.type == CreateNotify) {
+            watchedFrom[event.xcreatewindow.window] = NextRequest(display);
+            XDamageCreate(display, event.xcreatewindow.window, XDamageReportRawRectangles);
+            XFlush(display);
+        } else if (event.type == MapNotify && !shown && titled(display, event.xmap.window, title)) {
+            shownMs = sinceSpawn();
             cpuMs = processorMs(pid);
             shown = event.xmap.window;
+            const auto watch = watchedFrom.find(shown);
+            missed = watch == watchedFrom.end() || event.xmap.serial < watch->second;
+        } else if (event.type == damageEvent + XDamageNotify && shown
+                   && reinterpret_cast<XDamageNotifyEvent &>(event).drawable == shown) {
+            drawnMs = sinceSpawn();
         }
     }
     if (then && shown) {
@@ -147,6 +185,15 @@ int main(int argc, char *argv[])
         std::fprintf(stderr, "windowstart: no window titled \"%s\" appeared\n", title);
         return 1;
     }
-    std::printf("%.0f %.0f %ld %.1f %ld\n", shownMs, cpuMs, kb, idleCpuMs, threads);
+    if (missed) {
+        std::fprintf(stderr, "windowstart: \"%s\" was mapped before its drawing was watched\n",
+                     title);
+        return 1;
+    }
+    if (drawnMs < 0) {
+        std::fprintf(stderr, "windowstart: \"%s\" was mapped but not drawn\n", title);
+        return 1;
+    }
+    std::printf("%.0f %.0f %ld %.1f %ld %.0f\n", shownMs, cpuMs, kb, idleCpuMs, threads, drawnMs);
     return 0;
 }

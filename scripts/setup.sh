@@ -39,6 +39,8 @@ for set in "$@"; do
             # gst-launch-1.0: GStreamer's playbin alone, the yardstick of the songs heard whole
             gstreamer1.0-tools
             xvfb xauth xdotool x11-utils imagemagick libx11-dev tesseract-ocr
+            # bench/windowstart: when the window is first drawn, with X's DAMAGE extension
+            libxdamage-dev
             # a private D-Bus; playerctl and dbus-launch to try the media keys by hand
             dbus dbus-x11 playerctl
             # the accessibility bus that screen readers read, and a client of it in Python
