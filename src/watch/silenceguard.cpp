@@ -87,6 +87,8 @@ void SilenceGuard::watchForLoss()
 
 void SilenceGuard::sayNoOutput()
 {
+    // Said once for each loss, also when the first listing says it while the time runs.
+    m_lossTimer.stop();
     m_noOutputSaid = true;
     const QString text
         = QStringLiteral("No sound output device was found: alarms will not be heard.");

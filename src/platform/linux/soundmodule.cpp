@@ -6,9 +6,10 @@
 #include "platform/host/hostmediaplayer.h"
 #include "platform/host/hostsoundoutput.h"
 
-#include <QLibrary>
 #include <QThreadPool>
 #include <QTimer>
+
+#include <dlfcn.h>
 
 #include <algorithm>
 #include <cstdio>
@@ -57,17 +58,16 @@ private:
 SoundModule *SoundModule::load()
 {
     static SoundModule *const module = []() -> SoundModule * {
-        QLibrary library(QString::fromStdString(modulePath().string()));
-        library.setLoadHints(QLibrary::ResolveAllSymbolsHint);
-        const auto entry = reinterpret_cast<decltype(&wakewell_sound_module)>(
-            library.resolve("wakewell_sound_module"));
+        const std::string path = modulePath().string();
+        void *library = dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL);
+        void *entry = library ? dlsym(library, "wakewell_sound_module") : nullptr;
         if (!entry) {
             std::fprintf(stderr,
                          "Wakewell: the sound module cannot be loaded, no song can play: %s\n",
-                         qPrintable(library.errorString()));
+                         dlerror());
             return nullptr;
         }
-        return entry();
+        return reinterpret_cast<decltype(&wakewell_sound_module)>(entry)();
     }();
     return module;
 }
