@@ -22,9 +22,9 @@ namespace {
 using namespace std::chrono_literals;
 constexpr auto firstListing = 2s;
 
-// Installed, the module lies among the libraries, at WAKEWELL_SOUND_MODULE from the program's
-// folder. A program run from the build folder (the program, a test, a measurement) takes the
-// module built there.
+// Installed, the module lies in the program's private folder beside the wake helper, at
+// WAKEWELL_SOUND_MODULE from the program's own folder. A program run from the build folder
+// (the program, a test, a measurement) takes the module built there.
 std::filesystem::path modulePath()
 {
     std::error_code error;
