@@ -5,9 +5,9 @@
 
 // The machine's default output. On Linux, through the sound server's own client library
 // (libpulse, which PipeWire serves too), the change sent on the process's one connection to
-// the sound server, which the window's event loop serves (src/platform/linux/
-// pulseaudiooutputs.cpp). On Windows, through the endpoint volume of the default render
-// device, on a thread of its own that the caller waits for a short while at most
+// the sound server, which the window's event loop serves, in the sound module
+// (src/platform/linux/pulseserver.cpp). On Windows, through the endpoint volume of the default
+// render device, on a thread of its own that the caller waits for a short while at most
 // (src/platform/windows/endpointsoundoutput.cpp).
 class HostSoundOutput final : public SoundOutput
 {

@@ -30,8 +30,9 @@ std::filesystem::path modulePath()
     std::error_code error;
     const auto program = std::filesystem::read_symlink("/proc/self/exe", error);
     const auto build = std::filesystem::weakly_canonical(WAKEWELL_BUILD_DIR, error);
-    if (std::mismatch(build.begin(), build.end(), program.begin(), program.end()).first
-        == build.end())
+    if (!build.empty()
+        && std::mismatch(build.begin(), build.end(), program.begin(), program.end()).first
+            == build.end())
         return build / WAKEWELL_SOUND_MODULE_NAME;
     return program.parent_path() / WAKEWELL_SOUND_MODULE;
 }
